@@ -1,0 +1,32 @@
+// Pixel-level drawing on bitmaps: the primitives beneath PaintPicture, Line
+// and the compositor. All coordinates are whole pixels; every operation is
+// clipped to the destination bitmap and to an optional clip rectangle.
+#pragma once
+
+#include "bitmap.h"
+#include "geometry.h"
+
+namespace rt {
+
+// Copies the source rectangle of src onto the destination rectangle of dst.
+// When the two rectangles have the same size the copy is exact, pixel for
+// pixel. Otherwise the source is scaled to fit: shrinking averages the source
+// pixels each destination pixel covers (area sampling, so a shrunken picture
+// stays clean), enlarging interpolates bilinearly. A negative destination
+// width or height mirrors the copy, as StretchBlt does. Source pixels with
+// alpha 0 leave the destination unchanged when honourAlpha is true. The parts
+// of the source rectangle outside src are treated as absent: nothing is drawn
+// for them.
+void stretchBlit(Bitmap& dst, const Rect& dstRect, const Bitmap& src, const Rect& srcRect,
+                 const Rect& clip, bool honourAlpha);
+
+// Draws a one-pixel outline of the rectangle whose corners are (x0, y0) and
+// (x1, y1) as GDI's Rectangle with a null brush draws it: the outline covers
+// columns min(x0,x1) .. max(x0,x1) - 1 and rows min(y0,y1) .. max(y0,y1) - 1.
+void drawRectOutline(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, const Rect& clip);
+
+// Draws a one-pixel line from (x0, y0) to (x1, y1), leaving out the last
+// point, as GDI's LineTo does.
+void drawLine(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, const Rect& clip);
+
+}  // namespace rt

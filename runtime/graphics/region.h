@@ -1,0 +1,22 @@
+// Window shapes as pixel spans.
+#pragma once
+
+#include "geometry.h"
+
+namespace rt {
+
+// The rounded rectangle that covers width x height pixels from (0, 0), with
+// corner ellipses of ellipseWidth x ellipseHeight pixels, rasterised exactly
+// as Windows rasterises CreateRoundRectRgn(0, 0, width + 1, height + 1,
+// ellipseWidth, ellipseHeight): for a 30 x 30 corner the first pixel inside
+// the region on each of the top 12 rows is at x = 11, 9, 7, 6, 5, 4, 3, 2, 2,
+// 1, 1, 0. An ellipse larger than the rectangle is clamped to it, so a large
+// diameter gives an ellipse inscribed in the rectangle; an ellipse smaller
+// than 2 pixels gives the plain rectangle. A non-positive size gives an empty
+// region.
+Region roundRectRegion(int width, int height, int ellipseWidth, int ellipseHeight);
+
+// The plain rectangle of width x height pixels.
+Region rectRegion(int width, int height);
+
+}  // namespace rt

@@ -1,0 +1,108 @@
+// The Platform interface: everything the forms runtime needs from the
+// windowing system, and nothing more. A backend knows windows, pixels,
+// shapes and pointer events; it never knows what a control is.
+//
+// Backends: platform/headless (virtual clock, injected events, kept
+// framebuffers; used by tests) and platform/x11 (Xlib with SHAPE).
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "../graphics/bitmap.h"
+#include "../graphics/geometry.h"
+#include "../graphics/picture.h"
+
+namespace rt::platform {
+
+using WindowHandle = std::uint32_t;  // 0 is never a window
+constexpr WindowHandle kNoWindow = 0;
+
+struct WindowOptions {
+    int x = 0;  // outer top-left corner on the screen, pixels
+    int y = 0;
+    int width = 1;  // outer size in pixels; the framebuffer has this size
+    int height = 1;
+    bool showInTaskbar = false;
+    PictureRef icon;     // may be null
+    std::string title;   // for the window manager; never drawn
+};
+
+enum class EventType {
+    Expose,       // the window needs its pixels again (area in `area`)
+    Press,        // a pointer button went down
+    Release,      // a pointer button went up
+    Move,         // the pointer moved over the window
+    Leave,        // the pointer left the window
+    Click,        // press and release on the same window (after Release)
+    DoubleClick,  // the second press of a double-click (after that Press)
+    CloseRequest  // the window manager asks the window to close
+};
+
+struct Event {
+    EventType type = EventType::Expose;
+    WindowHandle window = kNoWindow;
+    int x = 0;  // pointer position in the window, pixels
+    int y = 0;
+    int button = 1;  // 1 left, 2 middle, 3 right
+    Rect area;       // Expose only
+};
+
+struct ScreenMetrics {
+    Rect monitor{0, 0, 1024, 768};  // the monitor to centre windows on
+    double dpi = 96.0;              // logical dots per inch of the desktop
+};
+
+struct LocalDateTime {
+    int year = 2000, month = 1, day = 1;
+    int hour = 0, minute = 0, second = 0;
+    double secondsSinceMidnight = 0.0;  // with fractions
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    virtual ScreenMetrics screen() = 0;
+
+    // Creates a hidden top-level window without decorations.
+    virtual WindowHandle createWindow(const WindowOptions& options) = 0;
+    virtual void destroyWindow(WindowHandle window) = 0;
+    virtual void setWindowBounds(WindowHandle window, const Rect& outer) = 0;
+    virtual void setWindowVisible(WindowHandle window, bool visible) = 0;
+    // Gives the window a shape for drawing and pointer input; null restores
+    // the plain rectangle. A backend may skip a shape equal to the current one.
+    virtual void setWindowShape(WindowHandle window, const Region* shape) = 0;
+    // Shows the given parts of the window's framebuffer (window-sized).
+    virtual void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) = 0;
+    // Sets the pointer shape over the window: a cursor picture, or null for
+    // the standard arrow.
+    virtual void setCursor(WindowHandle window, const PictureRef& cursor) = 0;
+
+    // Opens a web address with the desktop's default handler, without a
+    // shell and without waiting; failures pass silently.
+    virtual void openUrl(const std::string& url) = 0;
+
+    // The bytes of the system's font file for a face name, or nothing.
+    virtual std::optional<std::vector<std::uint8_t>> fontBytes(const std::string& face, bool bold,
+                                                               bool italic) = 0;
+
+    // A clock that never jumps: seconds from an arbitrary origin.
+    virtual double monotonicSeconds() = 0;
+    // The local wall-clock date and time.
+    virtual LocalDateTime localNow() = 0;
+
+    // Waits until an event arrives or the monotonic clock reaches deadline,
+    // whichever is first. A deadline in the past polls; infinity waits for
+    // an event. Returns nothing on timeout.
+    virtual std::optional<Event> waitEvent(double deadline) = 0;
+
+    static constexpr double kForever = std::numeric_limits<double>::infinity();
+};
+
+}  // namespace rt::platform
