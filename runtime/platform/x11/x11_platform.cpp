@@ -1,0 +1,909 @@
+// The X11 backend: Xlib with the SHAPE extension, no toolkit.
+//
+// What it implements:
+//  - windows: hidden undecorated top-level windows (_MOTIF_WM_HINTS), kept out
+//    of the taskbar and pager (_NET_WM_STATE set before mapping), with
+//    _NET_WM_PID, WM_CLIENT_MACHINE, WM_CLASS "velmora"/"Velmora", the title
+//    (_NET_WM_NAME and WM_NAME), the icon (_NET_WM_ICON) and a position the
+//    window manager honours (WM_NORMAL_HINTS with USPosition and PPosition);
+//    WM_DELETE_WINDOW becomes CloseRequest; _NET_WM_PING is answered.
+//  - screen(): the root screen, and the density from Xft.dpi, else 96.
+//  - setWindowShape: bounding and input shape from the region's spans as
+//    YX-banded rectangles; skipped when unchanged; a server without SHAPE
+//    leaves the window rectangular.
+//  - present: the dirty rectangles go up with XPutImage straight from the
+//    runtime's framebuffer when the visual stores 0xAARRGGBB (depth 24 or 32
+//    TrueColor), else through a converted copy of each rectangle. The server
+//    keeps no backing copy: Expose events go up to the runtime, which
+//    presents again. Exposes of one burst are merged into one rectangle.
+//  - setCursor: the standard arrow, or a two-colour pixmap cursor made from
+//    the picture's pixels and hot spot; cursors are cached per picture and
+//    never defined twice in a row.
+//  - pointer events: Press, Release, Move (motion compressed), Leave, Click
+//    and DoubleClick (ClickTracker), with the double-click interval from the
+//    desktop's XSETTINGS when it publishes one, else 400 ms.
+//  - openUrl: xdg-open in a detached grandchild, no shell, no zombies.
+//  - fontBytes: a lazy fontconfig lookup that answers only for the face asked.
+//  - clocks: CLOCK_MONOTONIC and the local wall clock with fractions.
+//  - waitEvent: queued events first, then ppoll() on the connection until the
+//    deadline; no busy loop.
+//  - robustness: X protocol errors are recorded and ignored; losing the
+//    server ends the process with a one-line message.
+#include "x11_platform.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xresource.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <X11/extensions/shape.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <strings.h>
+
+#ifdef VELMORA_HAVE_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
+
+// X.h defines Expose as a macro, which would clash with EventType::Expose.
+constexpr int kXExposeEvent = Expose;
+#undef Expose
+
+namespace rt::platform {
+namespace x11 {
+
+// ---------------------------------------------------------------------------
+// Pure logic, unit-tested without a display.
+
+bool ClickTracker::press(std::uint32_t window, int button, int x, int y, std::uint32_t timeMs) {
+    downWindow_ = window;
+    downButton_ = button;
+    downWasDouble_ = false;
+    if (button != 1) {
+        armed_ = false;
+        return false;
+    }
+    // Unsigned subtraction copes with the server clock wrapping around.
+    const bool isDouble = armed_ && armedWindow_ == window && timeMs - armedTime_ <= intervalMs_ &&
+                          std::abs(x - armedX_) <= slopPixels_ && std::abs(y - armedY_) <= slopPixels_;
+    if (isDouble) {
+        armed_ = false;  // a third press starts a new pair
+        downWasDouble_ = true;
+        return true;
+    }
+    armed_ = true;
+    armedWindow_ = window;
+    armedX_ = x;
+    armedY_ = y;
+    armedTime_ = timeMs;
+    return false;
+}
+
+bool ClickTracker::release(std::uint32_t window, int button, bool inside) {
+    const bool matches = downButton_ != 0 && button == downButton_ && window == downWindow_;
+    const bool click = matches && button == 1 && inside && !downWasDouble_;
+    if (matches) {
+        downButton_ = 0;
+        downWindow_ = 0;
+        downWasDouble_ = false;
+    }
+    return click;
+}
+
+void ClickTracker::reset() {
+    downWindow_ = 0;
+    downButton_ = 0;
+    downWasDouble_ = false;
+    armed_ = false;
+}
+
+std::optional<double> xftDpiFromResources(const char* resources) {
+    if (resources == nullptr) return std::nullopt;
+    XrmInitialize();
+    XrmDatabase db = XrmGetStringDatabase(resources);
+    if (db == nullptr) return std::nullopt;
+    std::optional<double> dpi;
+    char* type = nullptr;
+    XrmValue value{};
+    if (XrmGetResource(db, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
+        std::string text(value.addr, value.size > 0 ? value.size - 1 : 0);  // size counts the NUL
+        const auto first = text.find_first_not_of(" \t");
+        const auto last = text.find_last_not_of(" \t");
+        if (first != std::string::npos) {
+            double v = 0;
+            const char* b = text.data() + first;
+            const char* e = text.data() + last + 1;
+            const auto [end, ec] = std::from_chars(b, e, v);
+            // Densities outside this range are typing errors, not monitors.
+            if (ec == std::errc() && end == e && std::isfinite(v) && v >= 24.0 && v <= 1000.0) dpi = v;
+        }
+    }
+    XrmDestroyDatabase(db);
+    return dpi;
+}
+
+std::optional<int> doubleClickTimeFromXSettings(const std::uint8_t* data, std::size_t size) {
+    if (data == nullptr || size < 12) return std::nullopt;
+    const bool msb = data[0] == 1;
+    if (data[0] > 1) return std::nullopt;
+    auto card16 = [&](std::size_t at) -> std::uint32_t {
+        return msb ? (std::uint32_t(data[at]) << 8) | data[at + 1]
+                   : (std::uint32_t(data[at + 1]) << 8) | data[at];
+    };
+    auto card32 = [&](std::size_t at) -> std::uint32_t {
+        return msb ? (std::uint32_t(card16(at)) << 16) | card16(at + 2)
+                   : (std::uint32_t(card16(at + 2)) << 16) | card16(at);
+    };
+    auto pad4 = [](std::size_t n) { return (n + 3) & ~std::size_t(3); };
+    const std::uint32_t count = card32(8);
+    std::size_t at = 12;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (size - at < 4) return std::nullopt;
+        const std::uint8_t type = data[at];
+        const std::size_t nameLength = card16(at + 2);
+        at += 4;
+        if (size - at < pad4(nameLength) + 4) return std::nullopt;
+        const std::string_view name(reinterpret_cast<const char*>(data + at), nameLength);
+        at += pad4(nameLength) + 4;  // the name, then the serial of its last change
+        switch (type) {
+        case 0:  // integer
+            if (size - at < 4) return std::nullopt;
+            if (name == "Net/DoubleClickTime") {
+                const auto ms = std::int32_t(card32(at));
+                if (ms > 0 && ms <= 5000) return ms;
+                return std::nullopt;
+            }
+            at += 4;
+            break;
+        case 1: {  // string
+            if (size - at < 4) return std::nullopt;
+            const std::size_t length = card32(at);
+            at += 4;
+            if (length > size || size - at < pad4(length)) return std::nullopt;
+            at += pad4(length);
+            break;
+        }
+        case 2:  // colour: four 16-bit channels
+            if (size - at < 8) return std::nullopt;
+            at += 8;
+            break;
+        default:
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<Rect> shapeRectangles(const Region& region) {
+    std::vector<Rect> out;
+    const auto& spans = region.spans;
+    // Rectangles of the band being built; bandStart indexes them in `out`.
+    std::size_t bandStart = 0;
+    int bandBottom = 0;
+    for (std::size_t i = 0; i < spans.size();) {
+        std::size_t j = i;
+        while (j < spans.size() && spans[j].y == spans[i].y) ++j;
+        const int y = spans[i].y;
+        std::size_t rowCount = 0;
+        for (std::size_t k = i; k < j; ++k) rowCount += spans[k].x1 > spans[k].x0;
+        // The row extends the band when it lies right below it with the same runs.
+        bool same = bandStart < out.size() && y == bandBottom && out.size() - bandStart == rowCount;
+        for (std::size_t k = i, r = bandStart; same && k < j; ++k) {
+            if (spans[k].x1 <= spans[k].x0) continue;
+            same = out[r].x == spans[k].x0 && out[r].right() == spans[k].x1;
+            ++r;
+        }
+        if (same) {
+            for (std::size_t r = bandStart; r < out.size(); ++r) ++out[r].height;
+            ++bandBottom;
+        } else if (rowCount > 0) {
+            bandStart = out.size();
+            bandBottom = y + 1;
+            for (std::size_t k = i; k < j; ++k)
+                if (spans[k].x1 > spans[k].x0) out.push_back({spans[k].x0, y, spans[k].x1 - spans[k].x0, 1});
+        }
+        i = j;
+    }
+    return out;
+}
+
+}  // namespace x11
+
+// ---------------------------------------------------------------------------
+// The backend.
+
+namespace {
+
+// Xlib calls these handlers without context, so what they record lives here.
+int gProtocolErrors = 0;
+unsigned char gLastErrorCode = 0;
+
+int onProtocolError(Display*, XErrorEvent* e) {
+    // A request on a window the server has already forgotten, a cursor the
+    // server refused: none of it is worth ending the card for.
+    ++gProtocolErrors;
+    gLastErrorCode = e->error_code;
+    return 0;
+}
+
+int onConnectionLost(Display*) {
+    static bool leaving = false;
+    if (leaving) _exit(1);
+    leaving = true;
+    std::fputs("velmora: lost the connection to the X server\n", stderr);
+    std::exit(1);
+}
+
+struct CachedCursor {
+    PictureRef picture;  // keeps the key alive
+    Cursor cursor = None;
+};
+
+struct WindowState {
+    int width = 1;
+    int height = 1;
+    bool visible = false;
+    bool rectangular = true;  // no shape set
+    Region shape;             // the shape set, when not rectangular
+    Cursor cursor = None;     // the cursor defined on it, None for the parent's
+    Rect pendingExpose;       // exposed area of the burst in progress
+};
+
+struct X11State {
+    Display* display = nullptr;
+    int screen = 0;
+    Window root = None;
+    Visual* visual = nullptr;
+    int depth = 24;
+    bool directPixels = false;  // the visual stores 0xAARRGGBB in 32-bit pixels
+    unsigned long redMask = 0, greenMask = 0, blueMask = 0;
+    bool hasShape = false;
+
+    Atom wmProtocols = None, wmDeleteWindow = None, netWmPing = None;
+    Atom netWmName = None, netWmPid = None, netWmIcon = None, netWmState = None;
+    Atom netWmStateSkipTaskbar = None, netWmStateSkipPager = None;
+    Atom motifWmHints = None, utf8String = None;
+
+    std::map<Window, WindowState> windows;
+    std::deque<Event> queue;  // converted events not yet handed out
+    x11::ClickTracker clicks;
+    Cursor arrow = None;
+    std::map<const Picture*, CachedCursor> cursors;
+    std::vector<std::uint32_t> scratch;  // converted pixels for unusual visuals
+
+    bool fontconfigReady = false;
+};
+
+Atom atom(Display* d, const char* name) { return XInternAtom(d, name, False); }
+
+// The bit position and width of a TrueColor channel mask.
+void maskShift(unsigned long mask, int& shift, int& bits) {
+    shift = mask ? std::countr_zero(mask) : 0;
+    bits = std::popcount(mask);
+}
+
+unsigned long convertPixel(const X11State& s, Pixel p) {
+    auto channel = [](int value, unsigned long mask) -> unsigned long {
+        int shift = 0, bits = 0;
+        maskShift(mask, shift, bits);
+        if (bits == 0) return 0;
+        const unsigned long v = bits >= 8 ? (unsigned long)value << (bits - 8) : (unsigned long)value >> (8 - bits);
+        return (v << shift) & mask;
+    };
+    return channel(pixelRed(p), s.redMask) | channel(pixelGreen(p), s.greenMask) | channel(pixelBlue(p), s.blueMask);
+}
+
+class X11Platform final : public Platform {
+public:
+    explicit X11Platform(X11State state) : s_(std::move(state)) {}
+
+    ~X11Platform() override {
+        for (auto& [window, state] : s_.windows) XDestroyWindow(s_.display, window);
+        for (auto& [key, cached] : s_.cursors) XFreeCursor(s_.display, cached.cursor);
+        if (s_.arrow != None) XFreeCursor(s_.display, s_.arrow);
+        XCloseDisplay(s_.display);
+    }
+
+    ScreenMetrics screen() override {
+        ScreenMetrics m;
+        m.monitor = {0, 0, DisplayWidth(s_.display, s_.screen), DisplayHeight(s_.display, s_.screen)};
+        m.dpi = x11::xftDpiFromResources(XResourceManagerString(s_.display)).value_or(96.0);
+        return m;
+    }
+
+    WindowHandle createWindow(const WindowOptions& o) override {
+        Display* d = s_.display;
+        XSetWindowAttributes attributes{};
+        attributes.background_pixel = BlackPixel(d, s_.screen);
+        attributes.border_pixel = 0;
+        attributes.colormap = DefaultColormap(d, s_.screen);
+        attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                                LeaveWindowMask | StructureNotifyMask;
+        const int width = std::max(1, o.width), height = std::max(1, o.height);
+        const Window w = XCreateWindow(d, s_.root, o.x, o.y, unsigned(width), unsigned(height), 0, s_.depth,
+                                       InputOutput, s_.visual,
+                                       CWBackPixel | CWBorderPixel | CWColormap | CWEventMask, &attributes);
+        if (w == None) return kNoWindow;
+
+        // No title bar, no frame: the card draws its own outline.
+        const long motif[5] = {2 /* decorations field is valid */, 0, 0 /* no decorations */, 0, 0};
+        XChangeProperty(d, w, s_.motifWmHints, s_.motifWmHints, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(motif), 5);
+
+        if (!o.showInTaskbar) {
+            // Set before mapping: window managers read _NET_WM_STATE at map time.
+            const Atom states[2] = {s_.netWmStateSkipTaskbar, s_.netWmStateSkipPager};
+            XChangeProperty(d, w, s_.netWmState, XA_ATOM, 32, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(states), 2);
+        }
+
+        Atom protocols[2] = {s_.wmDeleteWindow, s_.netWmPing};
+        XSetWMProtocols(d, w, protocols, 2);
+
+        const long pid = long(getpid());
+        XChangeProperty(d, w, s_.netWmPid, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&pid), 1);
+        char host[256] = {};
+        if (gethostname(host, sizeof host - 1) == 0) {
+            XTextProperty machine{};
+            machine.value = reinterpret_cast<unsigned char*>(host);
+            machine.encoding = XA_STRING;
+            machine.format = 8;
+            machine.nitems = std::strlen(host);
+            XSetWMClientMachine(d, w, &machine);
+        }
+
+        XClassHint classHint{};
+        char resName[] = "velmora";
+        char resClass[] = "Velmora";
+        classHint.res_name = resName;
+        classHint.res_class = resClass;
+        XSetClassHint(d, w, &classHint);
+
+        XWMHints wmHints{};
+        wmHints.flags = InputHint | StateHint;
+        wmHints.input = True;
+        wmHints.initial_state = NormalState;
+        XSetWMHints(d, w, &wmHints);
+
+        setTitle(w, o.title);
+        if (o.icon && !o.icon->image.empty()) setIcon(w, *o.icon);
+
+        WindowState state;
+        state.width = width;
+        state.height = height;
+        s_.windows[w] = state;
+        setNormalHints(w, o.x, o.y, width, height);
+        return WindowHandle(w);
+    }
+
+    void destroyWindow(WindowHandle window) override {
+        const auto it = s_.windows.find(Window(window));
+        if (it == s_.windows.end()) return;
+        XDestroyWindow(s_.display, it->first);
+        s_.windows.erase(it);
+        s_.clicks.reset();
+        std::erase_if(s_.queue, [&](const Event& e) { return e.window == window; });
+        XFlush(s_.display);
+    }
+
+    void setWindowBounds(WindowHandle window, const Rect& outer) override {
+        WindowState* st = find(window);
+        if (!st) return;
+        const int width = std::max(1, outer.width), height = std::max(1, outer.height);
+        setNormalHints(Window(window), outer.x, outer.y, width, height);
+        XMoveResizeWindow(s_.display, Window(window), outer.x, outer.y, unsigned(width), unsigned(height));
+        st->width = width;
+        st->height = height;
+        XFlush(s_.display);
+    }
+
+    void setWindowVisible(WindowHandle window, bool visible) override {
+        WindowState* st = find(window);
+        if (!st || st->visible == visible) return;
+        st->visible = visible;
+        if (visible)
+            XMapRaised(s_.display, Window(window));
+        else
+            XWithdrawWindow(s_.display, Window(window), s_.screen);
+        XFlush(s_.display);
+    }
+
+    void setWindowShape(WindowHandle window, const Region* shape) override {
+        WindowState* st = find(window);
+        if (!st || !s_.hasShape) return;  // without SHAPE the window stays a rectangle
+        if (shape == nullptr) {
+            if (st->rectangular) return;
+            XShapeCombineMask(s_.display, Window(window), ShapeBounding, 0, 0, None, ShapeSet);
+            XShapeCombineMask(s_.display, Window(window), ShapeInput, 0, 0, None, ShapeSet);
+            st->rectangular = true;
+            st->shape = {};
+        } else {
+            if (!st->rectangular && st->shape == *shape) return;
+            const std::vector<Rect> rects = x11::shapeRectangles(*shape);
+            std::vector<XRectangle> xr;
+            xr.reserve(rects.size());
+            for (const Rect& r : rects)
+                xr.push_back({short(r.x), short(r.y), (unsigned short)r.width, (unsigned short)r.height});
+            for (int kind : {ShapeBounding, ShapeInput})
+                XShapeCombineRectangles(s_.display, Window(window), kind, 0, 0, xr.data(), int(xr.size()),
+                                        ShapeSet, YXBanded);
+            st->rectangular = false;
+            st->shape = *shape;
+        }
+        XFlush(s_.display);
+    }
+
+    void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) override {
+        WindowState* st = find(window);
+        if (!st || frame.empty()) return;
+        Display* d = s_.display;
+        const GC gc = DefaultGC(d, s_.screen);
+        for (const Rect& area : dirty) {
+            const Rect r = area.intersect(frame.bounds());
+            if (r.empty()) continue;
+            XImage image{};
+            image.format = ZPixmap;
+            image.bitmap_unit = 32;
+            image.bitmap_pad = 32;
+            image.bitmap_bit_order = LSBFirst;
+            image.depth = s_.depth;
+            image.bits_per_pixel = 32;
+            image.red_mask = s_.redMask;
+            image.green_mask = s_.greenMask;
+            image.blue_mask = s_.blueMask;
+            // Our pixels are host-order 32-bit words; Xlib swaps them if the
+            // server wants the other order.
+            image.byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+            if (s_.directPixels) {
+                // The framebuffer is the image: no copy at all.
+                image.width = frame.width();
+                image.height = frame.height();
+                image.bytes_per_line = frame.width() * 4;
+                image.data = reinterpret_cast<char*>(const_cast<Pixel*>(frame.row(0)));
+                if (!XInitImage(&image)) return;
+                XPutImage(d, Window(window), gc, &image, r.x, r.y, r.x, r.y, unsigned(r.width), unsigned(r.height));
+            } else {
+                s_.scratch.resize(std::size_t(r.width) * std::size_t(r.height));
+                for (int y = 0; y < r.height; ++y)
+                    for (int x = 0; x < r.width; ++x)
+                        s_.scratch[std::size_t(y) * r.width + x] =
+                            std::uint32_t(convertPixel(s_, frame.at(r.x + x, r.y + y)));
+                image.width = r.width;
+                image.height = r.height;
+                image.bytes_per_line = r.width * 4;
+                image.data = reinterpret_cast<char*>(s_.scratch.data());
+                if (!XInitImage(&image)) return;
+                XPutImage(d, Window(window), gc, &image, 0, 0, r.x, r.y, unsigned(r.width), unsigned(r.height));
+            }
+        }
+        XFlush(d);
+    }
+
+    void setCursor(WindowHandle window, const PictureRef& picture) override {
+        WindowState* st = find(window);
+        if (!st) return;
+        Cursor cursor = None;
+        if (!picture || picture->image.empty()) {
+            if (s_.arrow == None) s_.arrow = XCreateFontCursor(s_.display, XC_left_ptr);
+            cursor = s_.arrow;
+        } else {
+            auto it = s_.cursors.find(picture.get());
+            if (it == s_.cursors.end()) it = s_.cursors.emplace(picture.get(), CachedCursor{picture, makeCursor(*picture)}).first;
+            cursor = it->second.cursor;
+        }
+        if (cursor == st->cursor) return;
+        XDefineCursor(s_.display, Window(window), cursor);
+        st->cursor = cursor;
+        XFlush(s_.display);
+    }
+
+    void openUrl(const std::string& url) override {
+        // Everything the children need is prepared before fork.
+        char program[] = "xdg-open";
+        std::string argument = url;
+        char* argv[] = {program, argument.data(), nullptr};
+        const pid_t child = fork();
+        if (child < 0) return;
+        if (child == 0) {
+            // The intermediate child: start the grandchild and leave at once,
+            // so the grandchild belongs to init and nobody waits for it.
+            if (fork() == 0) {
+                setsid();
+                const int null = open("/dev/null", O_RDWR);
+                if (null >= 0) {
+                    dup2(null, 0);
+                    dup2(null, 1);
+                    dup2(null, 2);
+                    if (null > 2) close(null);
+                }
+                execvp(program, argv);
+                _exit(127);
+            }
+            _exit(0);
+        }
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+
+    std::optional<std::vector<std::uint8_t>> fontBytes(const std::string& face, bool bold, bool italic) override {
+#ifdef VELMORA_HAVE_FONTCONFIG
+        if (face.empty()) return std::nullopt;
+        if (!s_.fontconfigReady) {
+            if (!FcInit()) return std::nullopt;
+            s_.fontconfigReady = true;
+        }
+        FcPattern* pattern = FcPatternCreate();
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
+        FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+        FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+        FcDefaultSubstitute(pattern);
+        FcResult result = FcResultNoMatch;
+        FcFontSet* fonts = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result);
+        FcPatternDestroy(pattern);
+        std::optional<std::vector<std::uint8_t>> bytes;
+        // The best match of the family asked for, as a single-face TrueType
+        // or OpenType file the runtime's rasteriser reads; a substitute
+        // family is no answer, since the runtime has its own stand-in.
+        for (int i = 0; fonts && i < fonts->nfont && !bytes; ++i) {
+            const FcPattern* font = fonts->fonts[i];
+            if (!hasFamily(font, face)) continue;
+            FcChar8* file = nullptr;
+            FcChar8* format = nullptr;
+            int index = 0;
+            if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch) continue;
+            FcPatternGetInteger(font, FC_INDEX, 0, &index);
+            if (index != 0) continue;
+            if (FcPatternGetString(font, FC_FONTFORMAT, 0, &format) == FcResultMatch) {
+                const char* f = reinterpret_cast<const char*>(format);
+                if (std::strcmp(f, "TrueType") != 0 && std::strcmp(f, "CFF") != 0) continue;
+            }
+            std::ifstream in(reinterpret_cast<const char*>(file), std::ios::binary);
+            if (!in) continue;
+            std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (!data.empty()) bytes = std::move(data);
+        }
+        if (fonts) FcFontSetDestroy(fonts);
+        return bytes;
+#else
+        (void)face, (void)bold, (void)italic;
+        return std::nullopt;
+#endif
+    }
+
+    double monotonicSeconds() override {
+        timespec t{};
+        clock_gettime(CLOCK_MONOTONIC, &t);
+        return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+    }
+
+    LocalDateTime localNow() override {
+        timespec t{};
+        clock_gettime(CLOCK_REALTIME, &t);
+        const time_t seconds = t.tv_sec;
+        tm local{};
+        localtime_r(&seconds, &local);
+        LocalDateTime now;
+        now.year = local.tm_year + 1900;
+        now.month = local.tm_mon + 1;
+        now.day = local.tm_mday;
+        now.hour = local.tm_hour;
+        now.minute = local.tm_min;
+        now.second = std::min(local.tm_sec, 59);  // a leap second counts as the last second
+        now.secondsSinceMidnight = now.hour * 3600.0 + now.minute * 60.0 + now.second + double(t.tv_nsec) * 1e-9;
+        return now;
+    }
+
+    std::optional<Event> waitEvent(double deadline) override {
+        Display* d = s_.display;
+        for (;;) {
+            if (!s_.queue.empty()) {
+                const Event e = s_.queue.front();
+                s_.queue.pop_front();
+                return e;
+            }
+            if (XPending(d) > 0) {  // also flushes our requests
+                XEvent xe;
+                XNextEvent(d, &xe);
+                convert(xe);
+                continue;
+            }
+            const double now = monotonicSeconds();
+            if (now >= deadline) return std::nullopt;
+            pollfd fd{ConnectionNumber(d), POLLIN, 0};
+            timespec wait{};
+            timespec* timeout = nullptr;
+            if (std::isfinite(deadline)) {
+                const double left = deadline - now;
+                wait.tv_sec = time_t(left);
+                wait.tv_nsec = long((left - double(wait.tv_sec)) * 1e9) + 1;  // never wake a hair early
+                if (wait.tv_nsec >= 1000000000L) {
+                    ++wait.tv_sec;
+                    wait.tv_nsec -= 1000000000L;
+                }
+                timeout = &wait;
+            }
+            // EINTR and timeouts both come back round the loop, which
+            // re-checks the queue and the clock.
+            ppoll(&fd, 1, timeout, nullptr);
+        }
+    }
+
+private:
+    WindowState* find(WindowHandle window) {
+        const auto it = s_.windows.find(Window(window));
+        return it == s_.windows.end() ? nullptr : &it->second;
+    }
+
+    void setTitle(Window w, const std::string& title) {
+        XChangeProperty(s_.display, w, s_.netWmName, s_.utf8String, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(title.data()), int(title.size()));
+        XStoreName(s_.display, w, title.c_str());
+    }
+
+    void setIcon(Window w, const Picture& icon) {
+        // _NET_WM_ICON: width, height, then ARGB pixels, each a CARDINAL,
+        // which Xlib takes as a long whatever the size of long.
+        std::vector<unsigned long> data;
+        data.reserve(2 + icon.image.pixels().size());
+        data.push_back((unsigned long)icon.width());
+        data.push_back((unsigned long)icon.height());
+        for (Pixel p : icon.image.pixels()) data.push_back(p);
+        XChangeProperty(s_.display, w, s_.netWmIcon, XA_CARDINAL, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(data.data()), int(data.size()));
+    }
+
+    void setNormalHints(Window w, int x, int y, int width, int height) {
+        XSizeHints* hints = XAllocSizeHints();
+        if (!hints) return;
+        hints->flags = USPosition | PPosition | USSize | PSize | PWinGravity;
+        hints->x = x;
+        hints->y = y;
+        hints->width = width;
+        hints->height = height;
+        hints->win_gravity = NorthWestGravity;
+        XSetWMNormalHints(s_.display, w, hints);
+        XFree(hints);
+    }
+
+    // A two-colour cursor: opaque pixels form the mask; each is drawn in the
+    // mean colour of the light pixels or of the dark ones, whichever group
+    // it belongs to.
+    Cursor makeCursor(const Picture& picture) {
+        Display* d = s_.display;
+        const Bitmap& image = picture.image;
+        const int w = image.width(), h = image.height();
+        const int stride = (w + 7) / 8;
+        std::vector<char> source(std::size_t(stride) * h, 0), mask(std::size_t(stride) * h, 0);
+        long light[4] = {}, dark[4] = {};
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const Pixel p = image.at(x, y);
+                if (pixelAlpha(p) < 128) continue;
+                const int r = pixelRed(p), g = pixelGreen(p), b = pixelBlue(p);
+                const bool isLight = r * 299 + g * 587 + b * 114 >= 128 * 1000;
+                long* sum = isLight ? light : dark;
+                sum[0] += r, sum[1] += g, sum[2] += b, ++sum[3];
+                const std::size_t at = std::size_t(y) * stride + x / 8;
+                mask[at] = char(mask[at] | (1 << (x % 8)));
+                if (isLight) source[at] = char(source[at] | (1 << (x % 8)));
+            }
+        auto colour = [](const long* sum, int fallback) {
+            XColor c{};
+            c.flags = DoRed | DoGreen | DoBlue;
+            const int n = int(sum[3]);
+            c.red = (unsigned short)((n ? sum[0] / n : fallback) * 257);
+            c.green = (unsigned short)((n ? sum[1] / n : fallback) * 257);
+            c.blue = (unsigned short)((n ? sum[2] / n : fallback) * 257);
+            return c;
+        };
+        XColor fg = colour(light, 255), bg = colour(dark, 0);
+        const Pixmap src = XCreateBitmapFromData(d, s_.root, source.data(), unsigned(w), unsigned(h));
+        const Pixmap msk = XCreateBitmapFromData(d, s_.root, mask.data(), unsigned(w), unsigned(h));
+        const unsigned hx = unsigned(std::clamp(picture.hotspotX, 0, w - 1));
+        const unsigned hy = unsigned(std::clamp(picture.hotspotY, 0, h - 1));
+        const Cursor cursor = XCreatePixmapCursor(d, src, msk, &fg, &bg, hx, hy);
+        XFreePixmap(d, src);
+        XFreePixmap(d, msk);
+        return cursor;
+    }
+
+#ifdef VELMORA_HAVE_FONTCONFIG
+    static bool hasFamily(const FcPattern* font, const std::string& face) {
+        FcChar8* family = nullptr;
+        for (int i = 0; FcPatternGetString(font, FC_FAMILY, i, &family) == FcResultMatch; ++i)
+            if (strcasecmp(reinterpret_cast<const char*>(family), face.c_str()) == 0) return true;
+        return false;
+    }
+#endif
+
+    void push(EventType type, Window w, int x, int y, int button = 1) {
+        Event e;
+        e.type = type;
+        e.window = WindowHandle(w);
+        e.x = x;
+        e.y = y;
+        e.button = button;
+        s_.queue.push_back(e);
+    }
+
+    // Turns one X event into platform events on the queue, or none.
+    void convert(XEvent& xe) {
+        if (xe.type == ClientMessage && xe.xclient.message_type == s_.wmProtocols) {
+            const Atom what = Atom(xe.xclient.data.l[0]);
+            if (what == s_.netWmPing) {
+                // Tell the window manager we are alive.
+                xe.xclient.window = s_.root;
+                XSendEvent(s_.display, s_.root, False, SubstructureNotifyMask | SubstructureRedirectMask, &xe);
+                return;
+            }
+            if (what == s_.wmDeleteWindow && s_.windows.count(xe.xclient.window))
+                push(EventType::CloseRequest, xe.xclient.window, 0, 0);
+            return;
+        }
+        const auto it = s_.windows.find(xe.xany.window);
+        if (it == s_.windows.end()) return;
+        const Window w = it->first;
+        WindowState& st = it->second;
+        switch (xe.type) {
+        case kXExposeEvent: {
+            const XExposeEvent& ex = xe.xexpose;
+            st.pendingExpose = st.pendingExpose.unite({ex.x, ex.y, ex.width, ex.height});
+            if (ex.count == 0 && !st.pendingExpose.empty()) {
+                Event e;
+                e.type = EventType::Expose;
+                e.window = WindowHandle(w);
+                e.area = st.pendingExpose;
+                s_.queue.push_back(e);
+                st.pendingExpose = {};
+            }
+            break;
+        }
+        case ButtonPress: {
+            const XButtonEvent& b = xe.xbutton;
+            if (b.button < 1 || b.button > 3) break;  // wheel and side buttons
+            const bool isDouble = s_.clicks.press(std::uint32_t(w), int(b.button), b.x, b.y, std::uint32_t(b.time));
+            push(EventType::Press, w, b.x, b.y, int(b.button));
+            if (isDouble) push(EventType::DoubleClick, w, b.x, b.y, int(b.button));
+            break;
+        }
+        case ButtonRelease: {
+            const XButtonEvent& b = xe.xbutton;
+            if (b.button < 1 || b.button > 3) break;
+            const bool inside = b.x >= 0 && b.y >= 0 && b.x < st.width && b.y < st.height;
+            const bool click = s_.clicks.release(std::uint32_t(w), int(b.button), inside);
+            push(EventType::Release, w, b.x, b.y, int(b.button));
+            if (click) push(EventType::Click, w, b.x, b.y, int(b.button));
+            break;
+        }
+        case MotionNotify: {
+            // Only the latest of a run of queued motions matters.
+            XEvent next;
+            while (XCheckTypedWindowEvent(s_.display, w, MotionNotify, &next)) xe = next;
+            push(EventType::Move, w, xe.xmotion.x, xe.xmotion.y, 0);
+            break;
+        }
+        case LeaveNotify:
+            if (xe.xcrossing.detail != NotifyInferior) push(EventType::Leave, w, xe.xcrossing.x, xe.xcrossing.y, 0);
+            break;
+        case ConfigureNotify:
+            st.width = xe.xconfigure.width;
+            st.height = xe.xconfigure.height;
+            break;
+        case DestroyNotify:
+            break;
+        default:
+            break;
+        }
+    }
+
+    X11State s_;
+};
+
+// The desktop's double-click interval from its XSETTINGS manager, if any.
+std::optional<int> desktopDoubleClickTime(Display* d, int screen) {
+    const std::string selection = "_XSETTINGS_S" + std::to_string(screen);
+    const Window owner = XGetSelectionOwner(d, atom(d, selection.c_str()));
+    if (owner == None) return std::nullopt;
+    const Atom settings = atom(d, "_XSETTINGS_SETTINGS");
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::optional<int> ms;
+    if (XGetWindowProperty(d, owner, settings, 0, 1 << 16, False, settings, &type, &format, &count, &after,
+                           &data) == Success &&
+        data != nullptr && format == 8)
+        ms = x11::doubleClickTimeFromXSettings(data, count);
+    if (data) XFree(data);
+    return ms;
+}
+
+}  // namespace
+
+std::unique_ptr<Platform> makeX11Platform(std::string& error) {
+    Display* d = XOpenDisplay(nullptr);
+    if (d == nullptr) {
+        const char* name = std::getenv("DISPLAY");
+        error = std::string("cannot open the X display \"") + (name ? name : "") + "\"";
+        return nullptr;
+    }
+    XSetErrorHandler(onProtocolError);
+    XSetIOErrorHandler(onConnectionLost);
+    // Children (xdg-open) must not inherit the connection.
+    fcntl(ConnectionNumber(d), F_SETFD, fcntl(ConnectionNumber(d), F_GETFD) | FD_CLOEXEC);
+
+    X11State s;
+    s.display = d;
+    s.screen = DefaultScreen(d);
+    s.root = RootWindow(d, s.screen);
+    XVisualInfo want{};
+    want.screen = s.screen;
+    want.visualid = XVisualIDFromVisual(DefaultVisual(d, s.screen));
+    int n = 0;
+    XVisualInfo* info = XGetVisualInfo(d, VisualScreenMask | VisualIDMask, &want, &n);
+    if (info == nullptr || n == 0 || info->c_class != TrueColor || info->depth < 15) {
+        if (info) XFree(info);
+        XCloseDisplay(d);
+        error = "the X display has no true-colour default visual";
+        return nullptr;
+    }
+    s.visual = info->visual;
+    s.depth = info->depth;
+    s.redMask = info->red_mask;
+    s.greenMask = info->green_mask;
+    s.blueMask = info->blue_mask;
+    XFree(info);
+    // ZPixmap images at depth 24 and 32 use 32-bit pixels; with the usual
+    // masks those are exactly our 0xAARRGGBB words.
+    int formats = 0;
+    int bitsPerPixel = 0;
+    if (XPixmapFormatValues* pf = XListPixmapFormats(d, &formats)) {
+        for (int i = 0; i < formats; ++i)
+            if (pf[i].depth == s.depth) bitsPerPixel = pf[i].bits_per_pixel;
+        XFree(pf);
+    }
+    s.directPixels = bitsPerPixel == 32 && s.redMask == 0xFF0000 && s.greenMask == 0xFF00 && s.blueMask == 0xFF;
+    if (bitsPerPixel != 32) {
+        XCloseDisplay(d);
+        error = "the X display's visual does not use 32-bit pixels";
+        return nullptr;
+    }
+
+    int shapeEvent = 0, shapeError = 0;
+    s.hasShape = XShapeQueryExtension(d, &shapeEvent, &shapeError);
+
+    s.wmProtocols = atom(d, "WM_PROTOCOLS");
+    s.wmDeleteWindow = atom(d, "WM_DELETE_WINDOW");
+    s.netWmPing = atom(d, "_NET_WM_PING");
+    s.netWmName = atom(d, "_NET_WM_NAME");
+    s.netWmPid = atom(d, "_NET_WM_PID");
+    s.netWmIcon = atom(d, "_NET_WM_ICON");
+    s.netWmState = atom(d, "_NET_WM_STATE");
+    s.netWmStateSkipTaskbar = atom(d, "_NET_WM_STATE_SKIP_TASKBAR");
+    s.netWmStateSkipPager = atom(d, "_NET_WM_STATE_SKIP_PAGER");
+    s.motifWmHints = atom(d, "_MOTIF_WM_HINTS");
+    s.utf8String = atom(d, "UTF8_STRING");
+    if (const auto ms = desktopDoubleClickTime(d, s.screen)) s.clicks.setIntervalMs(std::uint32_t(*ms));
+    return std::make_unique<X11Platform>(std::move(s));
+}
+
+}  // namespace rt::platform
