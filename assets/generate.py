@@ -1,0 +1,86 @@
+#!/usr/bin/python3
+"""Regenerates Velmora's thirteen pictures, icons and cursor.
+
+Run with Debian's interpreter from the repository root or anywhere:
+    /usr/bin/python3 assets/generate.py
+Writes the pictures next to this file and a contact sheet of all of them to
+build/contact-sheet.png under the repository root (or --contact-sheet PATH).
+Every noise source is seeded, so two runs give the same bytes.
+"""
+import argparse
+import io
+import os
+import sys
+
+sys.dont_write_bytecode = True
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "source"))
+
+import numpy as np  # noqa: E402
+from PIL import Image  # noqa: E402
+
+import cardface  # noqa: E402
+import containers  # noqa: E402
+import panel  # noqa: E402
+import small  # noqa: E402
+from contact_sheet import contact_sheet  # noqa: E402
+
+
+def build():
+    """Returns {file name: bytes} for all thirteen pictures."""
+    files = {}
+    for name, pixels in cardface.render().items():
+        files[name + ".jpg"] = containers.jpeg_bytes(pixels, subsampling=0)
+    files["GreetingPanel.jpg"] = containers.jpeg_bytes(panel.greeting_panel(), subsampling=2)
+    files["AboutBackground.jpg"] = containers.jpeg_bytes(small.about_background(), subsampling=0)
+    files["CloseGlyph.bmp"] = containers.bmp_bytes(small.close_glyph())
+    files["AboutGlyph.bmp"] = containers.bmp_bytes(small.about_glyph())
+    files["CloseGlyphAbout.bmp"] = containers.bmp_bytes(small.close_glyph_about())
+    files["GreetingBanner.gif"] = containers.gif_bytes(small.greeting_banner())
+    files["CardIcon.ico"] = containers.ico_bytes(*small.card_icon())
+    files["AboutIcon.ico"] = containers.ico_bytes(*small.about_icon())
+    pixels, transparent = small.hand_cursor()
+    files["HandCursor.cur"] = containers.cur_bytes(pixels, transparent, hotspot=(0, 0))
+    return files
+
+
+def check_flame_frames(files):
+    """The frames must decode equal to the card face outside the flame's 8-pixel blocks."""
+    def decode(name):
+        return np.asarray(Image.open(io.BytesIO(files[name])).convert("RGB")).astype(int)
+
+    face = decode("CardFace.jpg")
+    x0, x1 = cardface.STRIP_X0 // 8 * 8, (cardface.STRIP_X1 // 8 + 1) * 8
+    y0, y1 = cardface.STRIP_Y0 // 8 * 8, (cardface.STRIP_Y1 // 8 + 1) * 8
+    strip = (slice(cardface.STRIP_Y0, cardface.STRIP_Y1 + 1), slice(cardface.STRIP_X0, cardface.STRIP_X1 + 1))
+    frames = [face]
+    for name in ("FlameFrame2.jpg", "FlameFrame4.jpg", "FlameFrame5.jpg"):
+        frame = decode(name)
+        outside = frame.copy()
+        outside[y0:y1, x0:x1] = face[y0:y1, x0:x1]
+        if not np.array_equal(outside, face):
+            sys.exit(f"{name} differs from the card face outside its flame blocks")
+        for other in frames:
+            if np.abs(frame[strip] - other[strip]).max() < 40:
+                sys.exit(f"{name} barely differs from another frame inside the flame strip")
+        frames.append(frame)
+
+
+def main():
+    root = os.path.dirname(HERE)
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--contact-sheet", default=os.path.join(root, "build", "contact-sheet.png"))
+    parser.add_argument("--out", default=HERE, help="folder for the thirteen pictures")
+    args = parser.parse_args()
+    files = build()
+    check_flame_frames(files)
+    for name, data in sorted(files.items()):
+        with open(os.path.join(args.out, name), "wb") as f:
+            f.write(data)
+    os.makedirs(os.path.dirname(os.path.abspath(args.contact_sheet)), exist_ok=True)
+    contact_sheet(files).save(args.contact_sheet)
+    print(f"wrote {len(files)} pictures to {args.out} and a contact sheet to {args.contact_sheet}")
+
+
+if __name__ == "__main__":
+    main()

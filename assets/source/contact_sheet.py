@@ -1,0 +1,63 @@
+"""A contact sheet of every picture at 1:1 and at 3x, decoded from the written bytes."""
+import io
+
+from PIL import Image, ImageDraw, ImageFont
+
+ORDER = ["CardFace.jpg", "FlameFrame2.jpg", "FlameFrame4.jpg", "FlameFrame5.jpg", "GreetingPanel.jpg",
+         "AboutBackground.jpg", "CloseGlyph.bmp", "AboutGlyph.bmp", "CloseGlyphAbout.bmp",
+         "GreetingBanner.gif", "CardIcon.ico", "AboutIcon.ico", "HandCursor.cur"]
+BACKDROP = (40, 40, 44)
+
+
+def _decode(name, data):
+    img = Image.open(io.BytesIO(data))
+    img.load()
+    if img.mode == "RGBA":
+        # Show transparency over a checkerboard so the mask can be judged.
+        board = Image.new("RGB", img.size, (200, 200, 200))
+        d = ImageDraw.Draw(board)
+        for y in range(0, img.size[1], 4):
+            for x in range(0, img.size[0], 4):
+                if (x // 4 + y // 4) % 2:
+                    d.rectangle([x, y, x + 3, y + 3], fill=(150, 150, 150))
+        board.paste(img, (0, 0), img)
+        return board
+    return img.convert("RGB")
+
+
+def contact_sheet(files):
+    font = ImageFont.truetype("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 12)
+    tiles = []
+    for name in ORDER:
+        img = _decode(name, files[name])
+        big = img.resize((img.width * 3, img.height * 3), Image.NEAREST)
+        tiles.append((name, img, big))
+    # Row 1: the five large pictures at 1:1. Row 2: small pieces at 1:1 and 3x.
+    # Then the card face and panel at 3x.
+    pad = 16
+    row1 = [t for t in tiles if t[1].height >= 300]
+    rest = [t for t in tiles if t[1].height < 300]
+    width1 = sum(t[1].width + pad for t in row1) + pad
+    width2 = sum(max(t[1].width, t[2].width) + pad for t in rest) + pad
+    big_face = next(t for t in tiles if t[0] == "CardFace.jpg")[2]
+    big_panel = next(t for t in tiles if t[0] == "GreetingPanel.jpg")[2]
+    width = max(width1, width2, big_face.width * 2 + 3 * pad)
+    row2_h = max(t[1].height + t[2].height for t in rest) + 3 * pad
+    height = pad + 20 + 415 + pad + 20 + row2_h + big_face.height + 2 * pad
+    sheet = Image.new("RGB", (width, height), BACKDROP)
+    d = ImageDraw.Draw(sheet)
+    x, y = pad, pad
+    for name, img, _ in row1:
+        d.text((x, y), name, font=font, fill=(220, 220, 220))
+        sheet.paste(img, (x, y + 20))
+        x += img.width + pad
+    x, y = pad, pad + 20 + 415 + pad
+    for name, img, big in rest:
+        d.text((x, y), name, font=font, fill=(220, 220, 220))
+        sheet.paste(img, (x, y + 20))
+        sheet.paste(big, (x, y + 20 + img.height + pad))
+        x += max(img.width, big.width) + pad
+    y += row2_h
+    sheet.paste(big_face, (pad, y))
+    sheet.paste(big_panel, (2 * pad + big_face.width, y))
+    return sheet

@@ -1,0 +1,250 @@
+"""The small pieces: About background, round buttons, banner, icons and cursor."""
+import numpy as np
+
+import lettering
+from paint import (add, blur, box_sdf, coverage, downsample, ellipse_distance, glow, grain, grid,
+                   mix, over, rgb, smoothstep, solid, tone, to_bytes)
+
+NEAR_BLACK = rgb(10, 7, 9)
+OVAL_BROWN = rgb(88, 34, 24)
+VIOLET_TOP = rgb(190, 140, 250)
+VIOLET_BOTTOM = rgb(84, 36, 156)
+
+# ---------------------------------------------------------------- About background
+
+ABOUT_W, ABOUT_H = 134, 95
+
+
+def _crack_path(n, seed):
+    """A jagged line across the oval: x positions and their y offsets from the middle."""
+    rng = np.random.default_rng(seed)
+    xs = np.linspace(-2, ABOUT_W + 2, n)
+    ys = np.cumsum(rng.normal(0, 1.6, n))
+    ys -= np.linspace(ys[0], ys[-1], n)  # starts and ends on the middle line
+    return xs, ABOUT_H / 2 + ys
+
+
+def _distance_to_polyline(xx, yy, xs, ys):
+    best = np.full(xx.shape, 1e9)
+    side = np.zeros(xx.shape)
+    for i in range(len(xs) - 1):
+        ax, ay, bx, by = xs[i], ys[i], xs[i + 1], ys[i + 1]
+        vx, vy = bx - ax, by - ay
+        t = np.clip(((xx - ax) * vx + (yy - ay) * vy) / (vx * vx + vy * vy), 0, 1)
+        d = np.hypot(xx - (ax + t * vx), yy - (ay + t * vy))
+        closer = d < best
+        best = np.where(closer, d, best)
+        side = np.where(closer, np.sign((xx - ax) * vy - (yy - ay) * vx), side)
+    return best, side
+
+
+def about_background():
+    """A dark red-brown oval, cracked across the middle, on near-black.
+
+    The window stretches this picture to about twice its size, so the shapes
+    are soft and the texture is gentle rather than fine.
+    """
+    ss = 4
+    xx, yy = grid(ABOUT_W, ABOUT_H, ss)
+    cx, cy, rx, ry = ABOUT_W / 2, ABOUT_H / 2, ABOUT_W / 2 - 3, ABOUT_H / 2 - 3
+    img = solid(ABOUT_W, ABOUT_H, NEAR_BLACK, ss)
+    d = ellipse_distance(xx, yy, cx, cy, rx, ry)
+    # Raised like a glazed tile: lit from the upper left, darker to the lower right.
+    nx, ny = (xx - cx) / rx, (yy - cy) / ry
+    bevel = smoothstep(0.78, 1.0, d)
+    light = 1.0 - 0.35 * bevel * (nx + ny) / np.maximum(d, 1e-3) * 0.9
+    body = OVAL_BROWN * (0.75 + 0.35 * (1 - d ** 2)).clip(0.5, 1.2)[..., None] * light[..., None]
+    mottling = blur(grain(xx.shape, 1.0, seed=31), 2.5, ss)
+    body = body * (1.0 + 1.2 * mottling)[..., None]
+    body = add(body, rgb(255, 170, 120), 0.22 * np.exp(-((xx - cx * 0.7) ** 2 / 900 + (yy - cy * 0.55) ** 2 / 200)))
+    img = over(img, body, coverage((d - 1) * min(rx, ry), ss))
+    # The crack: a dark fissure with a lit lower lip and a shadowed upper one.
+    xs, ys = _crack_path(28, seed=5)
+    dist, side = _distance_to_polyline(xx, yy, xs, ys)
+    inside_oval = coverage((d - 0.985) * min(rx, ry), ss)
+    width = 0.9 + 0.5 * np.sin(xx * 0.21) ** 2
+    fissure = smoothstep(width + 0.6, width - 0.4, dist) * inside_oval
+    lip = smoothstep(width + 2.2, width + 0.4, dist) * inside_oval * (1 - fissure)
+    img = add(img, rgb(255, 150, 110), 0.18 * lip * (side > 0))
+    img = img * (1.0 - 0.35 * lip * (side < 0))[..., None]
+    img = over(img, rgb(12, 4, 3), fissure)
+    # Small side cracks branching off the main one.
+    for k, (bx0, length, angle) in enumerate([(30, 9, -0.9), (78, 7, 1.1), (101, 8, -1.3)]):
+        i = int(np.argmin(np.abs(xs - bx0)))
+        px, py = xs[i], ys[i]
+        qx, qy = px + length * np.cos(angle), py + length * np.sin(angle)
+        bd, _ = _distance_to_polyline(xx, yy, np.array([px, (px + qx) / 2 + 1, qx]),
+                                      np.array([py, (py + qy) / 2 - 0.8, qy]))
+        img = over(img, rgb(24, 8, 6), smoothstep(0.9, 0.2, bd) * inside_oval * 0.85)
+    out = downsample(img, ss)
+    return to_bytes(out, seed=11)
+
+# ---------------------------------------------------------------- Round buttons
+
+BUTTON = 18
+
+
+def _button(symbol, ground):
+    ss = 8
+    xx, yy = grid(BUTTON, BUTTON, ss)
+    c = BUTTON / 2
+    img = solid(BUTTON, BUTTON, ground, ss)
+    r = np.hypot(xx - c, yy - c)
+    # A soft violet glow around the button lifts it off the dark ground.
+    disc = coverage(r - 8.0, ss)
+    img = add(img, rgb(150, 90, 255), 0.35 * blur(disc, 1.0, ss))
+    body = mix(np.broadcast_to(VIOLET_TOP, xx.shape + (3,)), VIOLET_BOTTOM, smoothstep(2, 16, yy))
+    body = body * (1.0 - 0.35 * smoothstep(5.5, 8.0, r))[..., None]
+    img = over(img, rgb(40, 14, 80), disc)
+    img = over(img, body, coverage(r - 7.3, ss))
+    shine = coverage(ellipse_distance(xx, yy, c, c - 3.6, 5.0, 2.9) - 1.0, ss)
+    img = add(img, rgb(255, 255, 255), 0.28 * shine * smoothstep(9.5, 4.0, yy))
+    ink = np.zeros(xx.shape)
+    if symbol == "power":
+        ring = np.abs(np.hypot(xx - c, yy - c - 0.3) - 3.9) - 0.75
+        angle = np.arctan2(xx - c, -(yy - c - 0.3))  # 0 straight up
+        gap = np.abs(angle) < 0.62
+        ink = coverage(np.where(gap, 1.0, ring), ss)
+        bar = box_sdf(xx, yy, c - 0.75, c - 5.2, c + 0.75, c + 0.2, radius=0.75)
+        ink = np.maximum(ink, coverage(bar, ss))
+    else:
+        ink = lettering.text_mask(BUTTON, BUTTON, "?", "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
+                                  12.5, c, c + 0.2, anchor="mm", ss=ss)
+    img = over(img, rgb(40, 10, 70), blur(ink, 0.6, ss) * 0.6)
+    img = over(img, rgb(252, 246, 255), ink)
+    return to_bytes(downsample(img, ss))
+
+
+def close_glyph():
+    return _button("power", NEAR_BLACK)
+
+
+def about_glyph():
+    return _button("question", NEAR_BLACK)
+
+
+def close_glyph_about():
+    # Sits on the About window's oval, so its ground is the oval's brown.
+    return _button("power", OVAL_BROWN * 0.85)
+
+# ---------------------------------------------------------------- Banner
+
+BANNER_W, BANNER_H = 201, 37
+
+
+def greeting_banner():
+    ss = 4
+    xx, yy = grid(BANNER_W, BANNER_H, ss)
+    mask = lettering.text_mask(BANNER_W, BANNER_H, "Happy Velmora", lettering.SCRIPT_BOLD, 32,
+                               BANNER_W / 2, 28, ss=ss)
+    img = solid(BANNER_W, BANNER_H, rgb(0, 0, 0), ss)
+    img = add(img, rgb(255, 80, 150), glow(mask, [(1.5, 0.4), (4, 0.35)], ss))
+    fill = mix(np.broadcast_to(rgb(255, 200, 224), xx.shape + (3,)), rgb(238, 100, 160), smoothstep(8, 30, yy))
+    img = over(img, fill, mask)
+    return to_bytes(downsample(img, ss))
+
+# ---------------------------------------------------------------- Candle icons
+
+ICON = 32
+
+
+def _small_flame(xx, yy, cx, base, height, width):
+    t = (base - yy) / height
+    tc = np.clip(t, 0, 1)
+    r = width / 2 * np.sin(np.pi * tc ** 0.62) ** 0.85
+    alpha = smoothstep(0.3, -0.3, np.abs(xx - cx) - r) * (t >= 0) * (t <= 1)
+    n = np.clip(np.abs(xx - cx) / np.maximum(r, 1e-3), 0, 1)
+    colour = mix(np.broadcast_to(rgb(255, 214, 96), xx.shape + (3,)), rgb(240, 96, 30),
+                 np.clip(smoothstep(0.5, 1.0, n) + 0.6 * smoothstep(0.55, 1, tc), 0, 1))
+    core = np.sqrt(((tc - 0.3) / 0.3) ** 2 + (n / 0.55) ** 2)
+    colour = mix(colour, rgb(255, 252, 238), 1 - smoothstep(0.45, 1.0, core))
+    return colour, alpha
+
+
+def _icon_candle(ground, ss=8):
+    xx, yy = grid(ICON, ICON, ss)
+    img = ground.copy()
+    cx = 16.0
+    colour, alpha = _small_flame(xx, yy, cx, 15.0, 12.5, 6.5)
+    light = colour * alpha[..., None]
+    img = img + glow(light, [(2.0, 0.7), (5.5, 0.6)], ss) * rgb(255, 160, 70)
+    u = np.clip((xx - cx) / 5.0, -1, 1)
+    body = box_sdf(xx, yy, cx - 5, 16.5, cx + 5, 31, radius=0.6)
+    top = (ellipse_distance(xx, yy, cx, 16.5, 5, 1.4) - 1) * 1.4
+    drip = np.minimum(box_sdf(xx, yy, cx - 4.6, 16.5, cx - 2.8, 21.5, radius=0.9),
+                      np.hypot(xx - (cx - 3.7), yy - 21.5) - 1.2)
+    shape = coverage(np.minimum(np.minimum(body, top), drip), ss)
+    lit = 0.35 + 0.65 * np.sqrt(1 - u ** 2) * (1.0 / (1.0 + ((yy - 15) / 12) ** 2))
+    wax = rgb(246, 232, 204) * lit[..., None]
+    wax = add(wax, rgb(255, 140, 60), 0.4 * np.exp(-(yy - 16.5).clip(0) / 3.5))
+    img = over(img, wax, shape)
+    wick = coverage(box_sdf(xx, yy, cx - 0.45, 13.0, cx + 0.45, 16.8, radius=0.3), ss)
+    img = over(img, rgb(40, 22, 16), wick)
+    img = img * (1.0 - 0.9 * alpha)[..., None] + light
+    return xx, yy, tone(img)
+
+
+def card_icon():
+    """A lit candle with a soft glow on a round dark-red disc; outside the disc is see-through."""
+    ss = 8
+    xx, yy = grid(ICON, ICON, ss)
+    r = np.hypot(xx - 16, yy - 16)
+    ground = mix(np.broadcast_to(rgb(80, 14, 18), xx.shape + (3,)), rgb(20, 3, 6), smoothstep(0, 15.5, r))
+    _, _, img = _icon_candle(ground, ss)
+    disc = downsample(coverage(r - 15.6, ss), ss)
+    ring = downsample(coverage(np.abs(r - 15.1) - 0.5, ss), ss)
+    pixels = downsample(img, ss)
+    pixels = over(pixels, rgb(120, 60, 40), ring[..., None] * 0.7)
+    return to_bytes(pixels), disc < 0.5
+
+
+def about_icon():
+    """A lit candle on a dark square ground; every pixel is opaque."""
+    ss = 8
+    xx, yy = grid(ICON, ICON, ss)
+    ground = mix(np.broadcast_to(rgb(54, 16, 14), xx.shape + (3,)), rgb(10, 4, 5),
+                 smoothstep(0, 20, np.hypot(xx - 16, yy - 14)))
+    _, _, img = _icon_candle(ground, ss)
+    return to_bytes(downsample(img, ss)), np.zeros((ICON, ICON), dtype=bool)
+
+# ---------------------------------------------------------------- Pointing hand cursor
+
+
+def _hand_sdf(u, v):
+    """A hand pointing along -v with the fingertip's extreme at the origin (local pixels)."""
+    def capsule(ax, ay, bx, by, rad):
+        vx, vy = bx - ax, by - ay
+        t = np.clip(((u - ax) * vx + (v - ay) * vy) / (vx * vx + vy * vy), 0, 1)
+        return np.hypot(u - (ax + t * vx), v - (ay + t * vy)) - rad
+
+    index = capsule(0, 2.3, 0, 12, 2.3)
+    fingers = np.minimum(np.minimum(capsule(4.3, 11.0, 4.6, 15.0, 2.2), capsule(8.6, 12.2, 8.8, 15.8, 2.1)),
+                         capsule(12.6, 13.8, 12.6, 17.0, 1.9))
+    palm = box_sdf(u, v, -2.3, 11.0, 14.5, 24.5, radius=3.2)
+    thumb = capsule(-2.0, 17.5, -5.8, 13.0, 2.0)
+    return np.minimum(np.minimum(index, fingers), np.minimum(palm, thumb)), (index, fingers, thumb)
+
+
+def hand_cursor():
+    """A white pointing hand with a dark outline; the fingertip is the hot spot (0, 0)."""
+    ss = 8
+    xx, yy = grid(ICON, ICON, ss)
+    # Rotate the upright hand a quarter turn's half to point up-left, tip at the corner.
+    u = (xx - yy) / np.sqrt(2)
+    v = (xx + yy) / np.sqrt(2)
+    scale = 1.12
+    sdf, parts = _hand_sdf(u / scale, v / scale)
+    sdf = sdf * scale
+    outline = 1.0
+    shape = downsample(coverage(sdf, ss), ss)
+    fill = downsample(coverage(sdf + outline, ss), ss)
+    # Creases between the fingers, drawn as thin dark lines inside the white.
+    index, fingers, thumb = parts
+    crease = np.minimum(np.abs(index * scale), np.abs(thumb * scale))
+    crease = downsample(coverage(crease - 0.35, ss), ss) * fill
+    white = rgb(255, 255, 255)
+    dark = rgb(16, 16, 20)
+    pixels = mix(np.broadcast_to(dark, (ICON, ICON, 3)), white, np.clip(fill - crease * 0.8, 0, 1))
+    opaque = shape >= 0.45
+    opaque[0, 0] = True  # the hot spot pixel is the fingertip itself
+    return to_bytes(pixels), ~opaque
