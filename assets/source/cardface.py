@@ -44,7 +44,7 @@ FLAMES = {
     "CardFace": Flame(height=50, width=15),
     "FlameFrame2": Flame(height=53, width=14, lean=-4.5, sway=1.2, streak=0.3),
     "FlameFrame4": Flame(height=63, width=12.5, lean=2.5, sway=-1.0, streak=0.8),
-    "FlameFrame5": Flame(height=47, width=15.0, lean=1.0, flare=0.8, streak=0.45),
+    "FlameFrame5": Flame(height=47, width=15.5, lean=1.0, flare=1.0, streak=0.45),
 }
 
 PINK_TOP = rgb(255, 196, 222)
