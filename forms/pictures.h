@@ -1,0 +1,29 @@
+// The pictures, icons and cursor built into the program.
+#pragma once
+
+#include "runtime/graphics/picture.h"
+
+namespace velmora {
+
+enum class Asset {
+    None,
+    CardFace,
+    FlameFrame2,
+    FlameFrame4,
+    FlameFrame5,
+    GreetingPanel,
+    AboutBackground,
+    CloseGlyph,
+    AboutGlyph,
+    CloseGlyphAbout,
+    GreetingBanner,
+    CardIcon,
+    AboutIcon,
+    HandCursor,
+};
+
+// The decoded picture; each is decoded once, on first use, and shared
+// (pictures never change). Asset::None gives null.
+rt::PictureRef picture(Asset asset);
+
+}  // namespace velmora

@@ -1,0 +1,460 @@
+#include "control.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "application.h"
+#include "form.h"
+#include "graphics/draw.h"
+#include "graphics/errors.h"
+
+namespace rt {
+
+namespace {
+
+void checkSize(float width, float height) {
+    if (!(width >= 0) || !(height >= 0) || !std::isfinite(width) || !std::isfinite(height))
+        throw RuntimeError(ErrorCode::InvalidProperty, "Invalid property value");
+}
+
+// The classic sunken and raised edges, two pixels wide.
+void drawEdge(Bitmap& frame, const Rect& r, const Rect& clip, bool raised, int width) {
+    const Pixel light = rgbPixel(255, 255, 255), face = rgbPixel(227, 227, 227);
+    const Pixel shadow = rgbPixel(160, 160, 160), dark = rgbPixel(105, 105, 105);
+    const Pixel outerTopLeft = raised ? light : shadow, outerBottomRight = raised ? dark : light;
+    const Pixel innerTopLeft = raised ? face : dark, innerBottomRight = raised ? shadow : face;
+    for (int ring = 0; ring < width; ++ring) {
+        const Rect e{r.x + ring, r.y + ring, r.width - 2 * ring, r.height - 2 * ring};
+        if (e.empty()) return;
+        const Pixel tl = ring == 0 ? outerTopLeft : innerTopLeft;
+        const Pixel br = ring == 0 ? outerBottomRight : innerBottomRight;
+        frame.fill(Rect{e.x, e.y, e.width, 1}.intersect(clip), tl);
+        frame.fill(Rect{e.x, e.y, 1, e.height}.intersect(clip), tl);
+        frame.fill(Rect{e.x, e.bottom() - 1, e.width, 1}.intersect(clip), br);
+        frame.fill(Rect{e.right() - 1, e.y, 1, e.height}.intersect(clip), br);
+    }
+}
+
+void drawTextIn(Control& control, Bitmap& frame, const Rect& box, const std::string& text,
+                const FontSpec& font, OleColor colour, TextAlignment alignment, const Rect& clip,
+                bool centreVertically) {
+    Application& app = control.form().app();
+    Rect line = box;
+    if (centreVertically) {
+        const int h = app.text().lineHeight(font, app.dpi());
+        line = {box.x, box.y + (box.height - h) / 2, box.width, h};
+    }
+    app.text().drawText(frame, line, text, font, app.dpi(), colourToPixel(colour), alignment,
+                        clip.intersect(box));
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- Control
+
+Control::Control(Form& form, ControlKind kind, std::string name, int index)
+    : form_(form), kind_(kind), name_(std::move(name)), index_(index) {}
+
+Control::~Control() = default;
+
+bool Control::windowed() const {
+    return kind_ == ControlKind::PictureBox || kind_ == ControlKind::CommandButton ||
+           kind_ == ControlKind::TextBox;
+}
+
+float Control::twipsPerPixelX() const { return form_.app().twipsPerPixelX(); }
+float Control::twipsPerPixelY() const { return form_.app().twipsPerPixelY(); }
+
+void Control::move(float left, float top, float width, float height) {
+    checkSize(width, height);
+    if (left == left_ && top == top_ && width == width_ && height == height_) return;
+    const bool resized = width != width_ || height != height_;
+    invalidate();
+    left_ = left;
+    top_ = top;
+    width_ = width;
+    height_ = height;
+    if (resized) sizeChanged();
+    invalidate();
+}
+
+void Control::setVisible(bool visible) {
+    if (visible == visible_) return;
+    visible_ = visible;
+    if (isContainer()) static_cast<PictureBox*>(this)->canvas().repaint();
+    const bool shown = visible_;
+    visible_ = true;  // invalidate the area either way
+    invalidate();
+    visible_ = shown;
+}
+
+void Control::ZOrder(int position) {
+    std::vector<Control*>& siblings = container_ ? container_->children_ : form_.children_;
+    const auto it = std::find(siblings.begin(), siblings.end(), this);
+    if (it == siblings.end()) return;
+    siblings.erase(it);
+    if (position == 0) siblings.insert(siblings.begin(), this);
+    else siblings.push_back(this);
+    invalidate();
+}
+
+Rect Control::pixelBounds() const {
+    const float tx = twipsPerPixelX(), ty = twipsPerPixelY();
+    return {twipsToPixels(left_, tx), twipsToPixels(top_, ty), twipsToPixels(width_, tx),
+            twipsToPixels(height_, ty)};
+}
+
+Rect Control::framePixelBounds() const {
+    const Rect origin = container_ ? container_->frameClientBounds() : form_.clientPixelBounds();
+    return pixelBounds().offset(origin.x, origin.y);
+}
+
+Rect Control::frameClientBounds() const {
+    const Rect b = framePixelBounds();
+    const int border = borderPixels();
+    return {b.x + border, b.y + border, std::max(0, b.width - 2 * border),
+            std::max(0, b.height - 2 * border)};
+}
+
+bool Control::shownOnScreen() const {
+    for (const Control* c = this; c; c = c->container_)
+        if (!c->visible_) return false;
+    return form_.isVisible();
+}
+
+void Control::invalidate() const {
+    if (kind_ == ControlKind::Timer) return;
+    for (const Control* c = this; c; c = c->container_)
+        if (!c->visible_) return;
+    Rect area = framePixelBounds();
+    for (const Control* c = container_; c; c = c->container_) area = area.intersect(c->frameClientBounds());
+    form_.invalidate(area.intersect(form_.clientPixelBounds()));
+}
+
+void Control::invalidateClient(const Rect& clientArea) const {
+    for (const Control* c = this; c; c = c->container_)
+        if (!c->visible_) return;
+    const Rect client = frameClientBounds();
+    Rect area = clientArea.offset(client.x, client.y).intersect(client);
+    for (const Control* c = container_; c; c = c->container_) area = area.intersect(c->frameClientBounds());
+    form_.invalidate(area);
+}
+
+// ---------------------------------------------------------- DrawingSurface
+
+void DrawingSurface::PaintPicture(const PictureRef& picture, float x1, float y1,
+                                  std::optional<float> width1, std::optional<float> height1,
+                                  std::optional<float> x2, std::optional<float> y2,
+                                  std::optional<float> width2, std::optional<float> height2) {
+    if (!picture) throw RuntimeError(ErrorCode::InvalidPicture, "Invalid picture");
+    const float tx = surfaceTwipsPerPixelX(), ty = surfaceTwipsPerPixelY();
+    const int sx = x2 ? twipsToPixels(*x2, tx) : 0;
+    const int sy = y2 ? twipsToPixels(*y2, ty) : 0;
+    const int sw = width2 ? twipsToPixels(*width2, tx) : picture->width() - sx;
+    const int sh = height2 ? twipsToPixels(*height2, ty) : picture->height() - sy;
+    const int dx = twipsToPixels(x1, tx), dy = twipsToPixels(y1, ty);
+    const int dw = width1 ? twipsToPixels(*width1, tx) : sw;
+    const int dh = height1 ? twipsToPixels(*height1, ty) : sh;
+    if (dw == 0 || dh == 0 || sw <= 0 || sh <= 0) return;
+    Canvas& c = canvas();
+    Bitmap& target = c.drawingTarget();
+    const Rect area{0, 0, c.width(), c.height()};
+    stretchBlit(target, {dx, dy, dw, dh}, picture->image, {sx, sy, sw, sh}, area,
+                picture->hasTransparency);
+    const Rect drawn{std::min(dx, dx + dw), std::min(dy, dy + dh), std::abs(dw), std::abs(dh)};
+    c.drawn(drawn);
+}
+
+void DrawingSurface::Line(int option, float x1, float y1, float x2, float y2, OleColor colour) {
+    const float tx = surfaceTwipsPerPixelX(), ty = surfaceTwipsPerPixelY();
+    const int px1 = twipsToPixels(x1, tx), py1 = twipsToPixels(y1, ty);
+    const int px2 = twipsToPixels(x2, tx), py2 = twipsToPixels(y2, ty);
+    Canvas& c = canvas();
+    Bitmap& target = c.drawingTarget();
+    const Rect area{0, 0, c.width(), c.height()};
+    if (option == kLineBox) drawRectOutline(target, px1, py1, px2, py2, colourToPixel(colour), area);
+    else drawLine(target, px1, py1, px2, py2, colourToPixel(colour), area);
+    c.drawn({std::min(px1, px2), std::min(py1, py2), std::abs(px2 - px1) + 1, std::abs(py2 - py1) + 1});
+}
+
+void DrawingSurface::Cls() { canvas().clear(); }
+
+// ------------------------------------------------------------- PictureBox
+
+PictureBox::PictureBox(Form& form, std::string name, int index)
+    : Control(form, ControlKind::PictureBox, std::move(name), index),
+      canvas_([this](const Rect& area) { invalidateClient(area); }) {}
+
+void PictureBox::setAutoSize(bool on) {
+    autoSize_ = on;
+    if (autoSize_) fitToPicture();
+}
+
+void PictureBox::setBorderStyle(int style) {
+    if (style == borderStyle_) return;
+    borderStyle_ = style;
+    if (autoSize_) fitToPicture();
+    sizeChanged();
+    invalidate();
+}
+
+void PictureBox::setAppearance(int appearance) {
+    if (appearance == appearance_) return;
+    appearance_ = appearance;
+    if (autoSize_) fitToPicture();
+    sizeChanged();
+    invalidate();
+}
+
+void PictureBox::setPicture(PictureRef picture) {
+    canvas_.setPicture(std::move(picture));
+    if (autoSize_) fitToPicture();
+}
+
+int PictureBox::borderPixels() const {
+    if (borderStyle_ == 0) return 0;
+    return appearance_ == 0 ? 1 : 2;
+}
+
+void PictureBox::fitToPicture() {
+    const PictureRef& picture = canvas_.picture();
+    if (!picture) return;
+    const int b = borderPixels();
+    move(left_, top_, float(picture->width() + 2 * b) * twipsPerPixelX(),
+         float(picture->height() + 2 * b) * twipsPerPixelY());
+}
+
+void PictureBox::sizeChanged() {
+    const Rect b = pixelBounds();
+    const int border = borderPixels();
+    canvas_.resize(b.width - 2 * border, b.height - 2 * border);
+}
+
+void PictureBox::paint(Bitmap& frame, const Rect& clip) const {
+    const Rect bounds = framePixelBounds();
+    const Rect visible = bounds.intersect(clip);
+    if (visible.empty()) return;
+    if (borderStyle_ != 0) {
+        if (appearance_ == 0) drawRectOutline(frame, bounds.x, bounds.y, bounds.right(), bounds.bottom(),
+                                              rgbPixel(0, 0, 0), visible);
+        else drawEdge(frame, bounds, visible, false, 2);
+    }
+    const Rect client = frameClientBounds();
+    const Rect inner = client.intersect(clip);
+    if (inner.empty()) return;
+    canvas_.render(frame, client.x, client.y, inner);
+    paintChildren(children_, frame, inner);
+}
+
+// ------------------------------------------------------------------ Label
+
+Label::Label(Form& form, std::string name, int index)
+    : Control(form, ControlKind::Label, std::move(name), index) {}
+
+void Label::setCaption(std::string caption) {
+    if (caption == caption_) return;
+    caption_ = std::move(caption);
+    if (autoSize_) fitToCaption();
+    invalidate();
+}
+
+void Label::setAutoSize(bool on) {
+    autoSize_ = on;
+    if (autoSize_) fitToCaption();
+}
+
+void Label::setFont(FontSpec font) {
+    font_ = std::move(font);
+    if (autoSize_) fitToCaption();
+    invalidate();
+}
+
+void Label::setForeColor(OleColor c) {
+    foreColor_ = c;
+    invalidate();
+}
+
+void Label::setBackColor(OleColor c) {
+    backColor_ = c;
+    invalidate();
+}
+
+void Label::setBackStyle(int style) {
+    backStyle_ = style;
+    invalidate();
+}
+
+void Label::setAlignment(int alignment) {
+    alignment_ = alignment;
+    invalidate();
+}
+
+void Label::fitToCaption() {
+    Application& app = form_.app();
+    const int w = app.text().textWidth(caption_, font_, app.dpi());
+    const int h = app.text().lineHeight(font_, app.dpi());
+    move(left_, top_, float(w) * twipsPerPixelX(), float(h) * twipsPerPixelY());
+}
+
+void Label::paint(Bitmap& frame, const Rect& clip) const {
+    const Rect bounds = framePixelBounds();
+    const Rect visible = bounds.intersect(clip);
+    if (visible.empty()) return;
+    if (backStyle_ == 1) frame.fill(visible, colourToPixel(backColor_));
+    const TextAlignment align = alignment_ == 2   ? TextAlignment::Center
+                                : alignment_ == 1 ? TextAlignment::Right
+                                                  : TextAlignment::Left;
+    drawTextIn(const_cast<Label&>(*this), frame, bounds, caption_, font_, foreColor_, align, visible,
+               false);
+}
+
+// ------------------------------------------------------------------ Image
+
+ImageControl::ImageControl(Form& form, std::string name, int index)
+    : Control(form, ControlKind::Image, std::move(name), index) {}
+
+void ImageControl::setPicture(PictureRef picture) {
+    picture_ = std::move(picture);
+    if (picture_)
+        move(left_, top_, float(picture_->width()) * twipsPerPixelX(),
+             float(picture_->height()) * twipsPerPixelY());
+    invalidate();
+}
+
+void ImageControl::paint(Bitmap& frame, const Rect& clip) const {
+    if (!picture_) return;
+    const Rect bounds = framePixelBounds();
+    const Rect visible = bounds.intersect(clip);
+    if (visible.empty()) return;
+    stretchBlit(frame, {bounds.x, bounds.y, picture_->width(), picture_->height()}, picture_->image,
+                picture_->image.bounds(), visible, true);
+}
+
+// ---------------------------------------------------------- CommandButton
+
+CommandButton::CommandButton(Form& form, std::string name, int index)
+    : Control(form, ControlKind::CommandButton, std::move(name), index) {}
+
+void CommandButton::setCaption(std::string caption) {
+    caption_ = std::move(caption);
+    invalidate();
+}
+
+void CommandButton::setBackColor(OleColor colour) {
+    if (colour == backColor_) return;
+    backColor_ = colour;
+    invalidate();
+}
+
+void CommandButton::setStyle(int style) {
+    style_ = style;
+    invalidate();
+}
+
+void CommandButton::setFont(FontSpec font) {
+    font_ = std::move(font);
+    invalidate();
+}
+
+void CommandButton::paint(Bitmap& frame, const Rect& clip) const {
+    const Rect bounds = framePixelBounds();
+    const Rect visible = bounds.intersect(clip);
+    if (visible.empty()) return;
+    frame.fill(visible, colourToPixel(style_ == 1 ? backColor_ : kButtonFaceColour));
+    drawEdge(frame, bounds, visible, true, 2);
+    drawTextIn(const_cast<CommandButton&>(*this), frame, bounds, caption_, font_, kWindowTextColour,
+               TextAlignment::Center, visible, true);
+}
+
+// ---------------------------------------------------------------- TextBox
+
+TextBox::TextBox(Form& form, std::string name, int index)
+    : Control(form, ControlKind::TextBox, std::move(name), index) {}
+
+void TextBox::setText(std::string text) {
+    text_ = std::move(text);
+    invalidate();
+}
+
+void TextBox::setFont(FontSpec font) {
+    font_ = std::move(font);
+    invalidate();
+}
+
+void TextBox::paint(Bitmap& frame, const Rect& clip) const {
+    const Rect bounds = framePixelBounds();
+    const Rect visible = bounds.intersect(clip);
+    if (visible.empty()) return;
+    frame.fill(visible, rgbPixel(255, 255, 255));
+    drawEdge(frame, bounds, visible, false, 2);
+    const Rect inner{bounds.x + 4, bounds.y + 3, bounds.width - 8, bounds.height - 6};
+    drawTextIn(const_cast<TextBox&>(*this), frame, inner, text_, font_, kWindowTextColour,
+               TextAlignment::Left, visible, false);
+}
+
+// ------------------------------------------------------------------ Shape
+
+Shape::Shape(Form& form, std::string name, int index)
+    : Control(form, ControlKind::Shape, std::move(name), index) {}
+
+void Shape::paint(Bitmap& frame, const Rect& clip) const {
+    const Rect bounds = framePixelBounds();
+    drawRectOutline(frame, bounds.x, bounds.y, bounds.right(), bounds.bottom(), colourToPixel(BorderColor),
+                    clip);
+}
+
+// ------------------------------------------------------------------- Line
+
+LineControl::LineControl(Form& form, std::string name, int index)
+    : Control(form, ControlKind::Line, std::move(name), index) {}
+
+void LineControl::setPoints(float x1, float y1, float x2, float y2) {
+    invalidate();
+    x1_ = x1;
+    y1_ = y1;
+    x2_ = x2;
+    y2_ = y2;
+    // The bounds cover both ends, at least one pixel wide and high.
+    const float minX = std::min(x1, x2), minY = std::min(y1, y2);
+    move(minX, minY, std::max(std::abs(x2 - x1), twipsPerPixelX()),
+         std::max(std::abs(y2 - y1), twipsPerPixelY()));
+    invalidate();
+}
+
+void LineControl::setBorderColor(OleColor colour) {
+    borderColor_ = colour;
+    invalidate();
+}
+
+void LineControl::paint(Bitmap& frame, const Rect& clip) const {
+    const Rect origin = container_ ? container_->frameClientBounds() : form_.clientPixelBounds();
+    const float tx = twipsPerPixelX(), ty = twipsPerPixelY();
+    drawLine(frame, origin.x + twipsToPixels(x1_, tx), origin.y + twipsToPixels(y1_, ty),
+             origin.x + twipsToPixels(x2_, tx), origin.y + twipsToPixels(y2_, ty),
+             colourToPixel(borderColor_), clip);
+}
+
+// ------------------------------------------------------------------ Timer
+
+TimerControl::TimerControl(Form& form, std::string name, int index)
+    : Control(form, ControlKind::Timer, std::move(name), index) {
+    visible_ = false;
+}
+
+TimerControl::~TimerControl() { form_.app().timerDestroyed(*this); }
+
+void TimerControl::setInterval(int milliseconds) {
+    if (milliseconds < 0 || milliseconds > 65535)
+        throw RuntimeError(ErrorCode::InvalidProperty, "Invalid property value");
+    if (milliseconds == interval_) return;
+    interval_ = milliseconds;
+    form_.app().timerChanged(*this);
+}
+
+void TimerControl::setEnabled(bool enabled) {
+    if (enabled == enabled_) return;
+    enabled_ = enabled;
+    form_.app().timerChanged(*this);
+}
+
+}  // namespace rt

@@ -1,0 +1,216 @@
+#include "form.h"
+
+#include <algorithm>
+
+#include "application.h"
+#include "graphics/draw.h"
+#include "graphics/errors.h"
+
+namespace rt {
+
+Form::Form(Application& app, std::string name)
+    : app_(app), name_(std::move(name)), canvas_([this](const Rect& area) {
+          const Rect client = clientPixelBounds();
+          invalidate(area.offset(client.x, client.y).intersect(client));
+      }) {
+    resizeFramebuffer();
+}
+
+Form::~Form() {
+    // Controls go first: their timers leave the schedule while the
+    // application still knows this window.
+    children_.clear();
+    controls_.clear();
+    if (loaded_) app_.unloadForm(*this);
+}
+
+void Form::adopt(std::unique_ptr<Control> control, Control* container) {
+    Control* c = control.get();
+    c->container_ = container;
+    (container ? container->children_ : children_).push_back(c);
+    controls_.push_back(std::move(control));
+    c->invalidate();
+}
+
+Control* Form::find(const std::string& name, int index) const {
+    for (const auto& c : controls_)
+        if (c->Name() == name && c->Index() == index) return c.get();
+    return nullptr;
+}
+
+// ------------------------------------------------------------- geometry
+
+void Form::setWidth(float width) {
+    if (!(width >= 0)) throw RuntimeError(ErrorCode::InvalidProperty, "Invalid property value");
+    if (width == width_) return;
+    width_ = width;
+    resizeFramebuffer();
+}
+
+void Form::setHeight(float height) {
+    if (!(height >= 0)) throw RuntimeError(ErrorCode::InvalidProperty, "Invalid property value");
+    if (height == height_) return;
+    height_ = height;
+    resizeFramebuffer();
+}
+
+void Form::setBorderStyle(int style) {
+    if (style == borderStyle_) return;
+    borderStyle_ = style;
+    resizeFramebuffer();
+}
+
+float Form::Left() const { return float(screenX_) * app_.twipsPerPixelX(); }
+float Form::Top() const { return float(screenY_) * app_.twipsPerPixelY(); }
+float Form::ClientLeft() const { return float(borderPixels()) * app_.twipsPerPixelX(); }
+float Form::ClientTop() const { return float(borderPixels()) * app_.twipsPerPixelY(); }
+float Form::ScaleWidth() const { return float(clientPixelBounds().width) * app_.twipsPerPixelX(); }
+float Form::ScaleHeight() const { return float(clientPixelBounds().height) * app_.twipsPerPixelY(); }
+
+int Form::outerPixelWidth() const { return std::max(1, twipsToPixels(width_, app_.twipsPerPixelX())); }
+int Form::outerPixelHeight() const { return std::max(1, twipsToPixels(height_, app_.twipsPerPixelY())); }
+
+Rect Form::clientPixelBounds() const {
+    const int b = borderPixels();
+    return {b, b, std::max(0, outerPixelWidth() - 2 * b), std::max(0, outerPixelHeight() - 2 * b)};
+}
+
+void Form::resizeFramebuffer() {
+    const int w = outerPixelWidth(), h = outerPixelHeight();
+    if (framebuffer_.width() != w || framebuffer_.height() != h) {
+        framebuffer_ = Bitmap(w, h);
+        if (window_ != platform::kNoWindow)
+            app_.platform().setWindowBounds(window_, {screenX_, screenY_, w, h});
+    }
+    const Rect client = clientPixelBounds();
+    canvas_.resize(client.width, client.height);
+    invalidateAll();
+}
+
+float Form::surfaceTwipsPerPixelX() const { return app_.twipsPerPixelX(); }
+float Form::surfaceTwipsPerPixelY() const { return app_.twipsPerPixelY(); }
+
+// ------------------------------------------------------- window lifecycle
+
+void Form::createWindow() {
+    platform::WindowOptions options;
+    options.x = screenX_;
+    options.y = screenY_;
+    options.width = outerPixelWidth();
+    options.height = outerPixelHeight();
+    options.showInTaskbar = ShowInTaskbar;
+    options.icon = Icon;
+    options.title = Caption.empty() ? app_.options().title : Caption;
+    window_ = app_.platform().createWindow(options);
+    loaded_ = true;
+}
+
+void Form::destroyWindow() {
+    if (window_ != platform::kNoWindow) app_.platform().destroyWindow(window_);
+    window_ = platform::kNoWindow;
+    loaded_ = false;
+    visible_ = false;
+}
+
+void Form::Show(int modal) {
+    if (!loaded_) app_.loadForm(*this);
+    if (!loaded_) return;  // unloaded again by its own load handler
+    if (!visible_) {
+        if (StartUpPosition == 2 && !positioned_) {
+            const Rect monitor = app_.platform().screen().monitor;
+            screenX_ = monitor.x + (monitor.width - outerPixelWidth()) / 2;
+            screenY_ = monitor.y + (monitor.height - outerPixelHeight()) / 2;
+            app_.platform().setWindowBounds(window_, {screenX_, screenY_, outerPixelWidth(), outerPixelHeight()});
+        }
+        positioned_ = true;
+        visible_ = true;
+        invalidateAll();
+        compose();
+        app_.platform().setWindowVisible(window_, true);
+        if (Activate) Activate();
+    }
+    if (modal == 1) app_.runModal(*this);
+}
+
+void Form::Hide() {
+    if (!visible_) return;
+    visible_ = false;
+    app_.platform().setWindowVisible(window_, false);
+}
+
+void Form::setShape(std::shared_ptr<const Region> shape) {
+    shape_ = std::move(shape);
+    if (window_ != platform::kNoWindow) app_.platform().setWindowShape(window_, shape_.get());
+}
+
+// ------------------------------------------------------------ compositor
+
+void Form::invalidate(const Rect& frameArea) {
+    dirty_ = dirty_.unite(frameArea.intersect(framebuffer_.bounds()));
+}
+
+void Form::invalidateAll() { dirty_ = framebuffer_.bounds(); }
+
+void Form::compose() {
+    if (dirty_.empty() || !loaded_ || !visible_) return;
+    const Rect area = dirty_;
+    dirty_ = {};
+    paint(framebuffer_, area);
+    app_.platform().present(window_, framebuffer_, std::span<const Rect>(&area, 1));
+}
+
+Bitmap Form::renderAll() const {
+    Bitmap out(framebuffer_.width(), framebuffer_.height());
+    paint(out, out.bounds());
+    return out;
+}
+
+void Form::paint(Bitmap& target, const Rect& clip) const {
+    if (borderStyle_ != 0) {
+        const Rect b = target.bounds();
+        drawRectOutline(target, 0, 0, b.width, b.height, rgbPixel(0, 0, 0), clip);
+    }
+    const Rect client = clientPixelBounds();
+    const Rect inner = client.intersect(clip);
+    if (inner.empty()) return;
+    canvas_.render(target, client.x, client.y, inner);
+    paintChildren(children_, target, inner);
+}
+
+Control* Form::controlAt(int x, int y) const {
+    if (!clientPixelBounds().contains(x, y)) return nullptr;
+    return hitTest(children_, x, y);
+}
+
+// Children are listed front first; windowed ones stand in front of the
+// windowless. Painting goes from the back to the front.
+void paintChildren(const std::vector<Control*>& children, Bitmap& frame, const Rect& clip) {
+    for (int pass = 0; pass < 2; ++pass) {
+        const bool windowed = pass == 1;
+        for (auto it = children.rbegin(); it != children.rend(); ++it) {
+            const Control* c = *it;
+            if (c->windowed() != windowed || !c->Visible() || c->kind() == ControlKind::Timer) continue;
+            c->paint(frame, clip);
+        }
+    }
+}
+
+Control* hitTest(const std::vector<Control*>& children, int x, int y) {
+    for (int pass = 0; pass < 2; ++pass) {
+        const bool windowed = pass == 0;
+        for (Control* c : children) {
+            if (c->windowed() != windowed || !c->Visible()) continue;
+            // Timers, shapes and lines take no pointer input.
+            if (c->kind() == ControlKind::Timer || c->kind() == ControlKind::Shape ||
+                c->kind() == ControlKind::Line)
+                continue;
+            if (!c->framePixelBounds().contains(x, y)) continue;
+            if (c->isContainer() && c->frameClientBounds().contains(x, y))
+                if (Control* inner = hitTest(c->children(), x, y)) return inner;
+            return c;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace rt

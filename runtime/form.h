@@ -1,0 +1,148 @@
+// Windows ("forms"): a top-level window with its controls, its drawing
+// surface and its compositor.
+//
+// Width and Height are the window's outer size in single-precision twips;
+// Left and Top of its controls are measured from its client area, which
+// lies inside the window's frame. Every change marks framebuffer pixels
+// dirty; compose() redraws just the dirty rectangle from the control tree
+// and hands it to the platform.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "canvas.h"
+#include "control.h"
+#include "graphics/bitmap.h"
+#include "graphics/region.h"
+#include "platform/platform.h"
+
+namespace rt {
+
+class Application;
+
+class Form : public DrawingSurface {
+public:
+    Form(Application& app, std::string name);
+    ~Form() override;
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+
+    Application& app() const { return app_; }
+    const std::string& Name() const { return name_; }
+
+    // Outer size in twips.
+    float Width() const { return width_; }
+    float Height() const { return height_; }
+    void setWidth(float width);
+    void setHeight(float height);
+    // Position of the outer top-left corner on the screen, in twips.
+    float Left() const;
+    float Top() const;
+    // The client area, in twips: its offset inside the window and its size.
+    float ClientLeft() const;
+    float ClientTop() const;
+    float ScaleWidth() const;
+    float ScaleHeight() const;
+
+    int BorderStyle() const { return borderStyle_; }  // 0 none, 1 fixed single
+    void setBorderStyle(int style);
+    bool ShowInTaskbar = true;
+    int StartUpPosition = 0;  // 2: centred on the screen at the first Show
+    std::string Caption;
+    PictureRef Icon;
+    int MousePointer = kPointerDefault;
+
+    platform::WindowHandle hWnd() const { return window_; }
+    bool loaded() const { return loaded_; }
+    bool isVisible() const { return visible_; }
+
+    // Shows the window, loading it first if needed. Modal 1 waits in a
+    // nested event loop until the window is unloaded; other windows' timers
+    // keep ticking and their pointer input is blocked meanwhile.
+    void Show(int modal = 0);
+    void Hide();
+
+    // Event handlers.
+    std::function<void()> Load;
+    std::function<void()> Activate;
+    std::function<void()> Click;
+    std::function<void(int button, int shift, float x, float y)> MouseMove;
+
+    // Adds a control created by the catalogue into container (null: the
+    // window), behind the controls already there.
+    template <class T>
+    T& add(std::unique_ptr<T> control, Control* container) {
+        T& ref = *control;
+        adopt(std::move(control), container);
+        return ref;
+    }
+    // The control of that name and index (-1 outside an array), or null.
+    Control* find(const std::string& name, int index = -1) const;
+    const std::vector<Control*>& children() const { return children_; }
+    const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
+
+    // Pixel geometry.
+    int outerPixelWidth() const;
+    int outerPixelHeight() const;
+    int borderPixels() const { return borderStyle_ == 0 ? 0 : 1; }
+    Rect clientPixelBounds() const;  // in the framebuffer
+
+    // The window's shape, null for the plain rectangle.
+    void setShape(std::shared_ptr<const Region> shape);
+    const std::shared_ptr<const Region>& shape() const { return shape_; }
+
+    // Compositor: marks framebuffer pixels as needing a redraw, redraws them
+    // and presents them. compose() does nothing when nothing is dirty.
+    void invalidate(const Rect& frameArea);
+    void invalidateAll();
+    const Rect& dirty() const { return dirty_; }
+    void compose();
+    const Bitmap& framebuffer() const { return framebuffer_; }
+    // Paints the whole window into a fresh bitmap (for tests and captures).
+    Bitmap renderAll() const;
+
+    // The topmost visible, enabled control at a framebuffer pixel, or null
+    // for the window itself.
+    Control* controlAt(int x, int y) const;
+
+    Canvas& canvas() override { return canvas_; }
+    const Canvas& canvas() const override { return canvas_; }
+
+protected:
+    float surfaceTwipsPerPixelX() const override;
+    float surfaceTwipsPerPixelY() const override;
+
+private:
+    friend class Application;
+    friend class Control;
+    void adopt(std::unique_ptr<Control> control, Control* container);
+    void createWindow();
+    void destroyWindow();
+    void resizeFramebuffer();
+    void paint(Bitmap& target, const Rect& clip) const;
+
+    Application& app_;
+    std::string name_;
+    float width_ = 4800, height_ = 3600;
+    int borderStyle_ = 2;
+    int screenX_ = 0, screenY_ = 0;  // outer top-left, pixels
+    bool positioned_ = false;
+    bool loaded_ = false;
+    bool visible_ = false;
+    platform::WindowHandle window_ = platform::kNoWindow;
+    std::vector<std::unique_ptr<Control>> controls_;
+    std::vector<Control*> children_;
+    Canvas canvas_;
+    Bitmap framebuffer_;
+    Rect dirty_;
+    std::shared_ptr<const Region> shape_;
+};
+
+// Painting helpers shared by the window and its container controls.
+void paintChildren(const std::vector<Control*>& children, Bitmap& frame, const Rect& clip);
+Control* hitTest(const std::vector<Control*>& children, int x, int y);
+
+}  // namespace rt

@@ -1,0 +1,154 @@
+// The headless backend: the whole program runs on it in tests, with no
+// display, against a virtual clock.
+//
+// What it offers:
+// - a virtual monotonic clock that moves only when the program waits, and a
+//   wall clock that follows it from a chosen start date and time;
+// - pointer events posted by the test;
+// - for every window: its bounds, visibility, shape (with a count of shape
+//   requests), cursor, the pixels presented so far and a count of presents;
+// - a record of the web addresses opened;
+// - font lookup from fonts the test provides (none by default, so the
+//   runtime's built-in faces are used).
+//
+// HeadlessSession runs the program on a thread of its own and hands control
+// back and forth with the test, like a coroutine: the program runs until it
+// waits for a time beyond what the test has allowed, then parks; the test
+// inspects, posts events and allows more time. Nested event loops (modal
+// windows, DoEvents) therefore work exactly as on a real desktop.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../platform.h"
+
+namespace rt::platform {
+
+struct HeadlessOptions {
+    double dpi = 96.0;
+    Rect monitor{0, 0, 1280, 1024};
+    // The wall clock when the virtual clock reads 0.
+    LocalDateTime start{2026, 12, 7, 10, 0, 0, 36000.0};
+    bool shapeSupported = true;
+    std::map<std::string, std::vector<std::uint8_t>> fonts;  // by face name
+};
+
+struct HeadlessWindow {
+    WindowOptions options;
+    Rect bounds;
+    bool visible = false;
+    bool everShown = false;
+    bool destroyed = false;
+    Bitmap screen;                 // what has been presented, window-sized
+    std::optional<Region> shape;   // none: rectangular
+    int shapeRequests = 0;         // calls of setWindowShape
+    int shapeChanges = 0;          // requests that changed the shape
+    int presents = 0;
+    Rect lastPresented;
+    PictureRef cursor;
+    int cursorChanges = 0;
+};
+
+// Thrown inside the program's thread when a session shuts down early.
+struct HeadlessShutdown {};
+
+class HeadlessPlatform : public Platform {
+public:
+    explicit HeadlessPlatform(HeadlessOptions options = {});
+
+    // Platform
+    ScreenMetrics screen() override;
+    WindowHandle createWindow(const WindowOptions& options) override;
+    void destroyWindow(WindowHandle window) override;
+    void setWindowBounds(WindowHandle window, const Rect& outer) override;
+    void setWindowVisible(WindowHandle window, bool visible) override;
+    void setWindowShape(WindowHandle window, const Region* shape) override;
+    void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) override;
+    void setCursor(WindowHandle window, const PictureRef& cursor) override;
+    void openUrl(const std::string& url) override;
+    std::optional<std::vector<std::uint8_t>> fontBytes(const std::string& face, bool bold,
+                                                       bool italic) override;
+    double monotonicSeconds() override;
+    LocalDateTime localNow() override;
+    std::optional<Event> waitEvent(double deadline) override;
+
+    // For tests; safe while the program is parked.
+    double now() const;
+    std::vector<WindowHandle> windowHandles() const;  // in creation order
+    const HeadlessWindow& window(WindowHandle handle) const;
+    std::vector<std::string> openedUrls() const;
+    // Queues an event at the current virtual time. Pointer events outside
+    // the window's shape are not delivered (they would reach what lies
+    // beneath); returns whether the event was queued.
+    bool post(const Event& event);
+
+    // Hand-over between the test and the program's thread.
+    void allowUntil(double time);   // lets the program run up to this time
+    void waitUntilParked();         // until the program waits beyond the allowance, or ends
+    void programFinished();
+    void shutdown();
+    bool finished() const;
+
+private:
+    bool deliverable(const Event& event) const;
+
+    HeadlessOptions options_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    double now_ = 0;
+    double allowed_ = 0;
+    bool parked_ = false;
+    bool wakeup_ = false;
+    bool finished_ = false;
+    bool shutdown_ = false;
+    std::deque<Event> queue_;
+    std::map<WindowHandle, HeadlessWindow> windows_;
+    std::vector<WindowHandle> order_;
+    WindowHandle nextHandle_ = 1;
+    std::vector<std::string> urls_;
+};
+
+// Runs a program on the headless platform, on a thread of its own.
+class HeadlessSession {
+public:
+    explicit HeadlessSession(HeadlessOptions options = {});
+    ~HeadlessSession();
+    HeadlessSession(const HeadlessSession&) = delete;
+    HeadlessSession& operator=(const HeadlessSession&) = delete;
+
+    HeadlessPlatform& platform() { return platform_; }
+
+    // Starts the program; returns once it first waits (or has ended).
+    void start(std::function<int(Platform&)> program);
+    // Lets virtual time run to t (or by dt); returns once the program waits
+    // beyond it, or has ended.
+    void advanceTo(double t);
+    void advanceBy(double dt) { advanceTo(platform_.now() + dt); }
+    bool finished() const { return platform_.finished(); }
+    int exitCode() const { return exitCode_; }
+
+    // Pointer input at the current time, handled before these return. Each
+    // returns false when the point lies outside the window's shape.
+    bool press(WindowHandle window, int x, int y);
+    bool release(WindowHandle window, int x, int y);
+    bool click(WindowHandle window, int x, int y);        // press, release, click
+    bool doubleClick(WindowHandle window, int x, int y);  // a click, then press, double-click, release
+    bool move(WindowHandle window, int x, int y);
+
+private:
+    bool deliver(std::initializer_list<EventType> types, WindowHandle window, int x, int y);
+
+    HeadlessPlatform platform_;
+    std::thread thread_;
+    int exitCode_ = -1;
+};
+
+}  // namespace rt::platform
