@@ -20,6 +20,8 @@
 # Screenshots and logs go to $E2E_ARTIFACTS (by default e2e-artifacts/<test>
 # beside the executable, i.e. in the build folder).
 
+# Note for helpers: with pipefail, `cmd | grep -q` can fail at random when
+# grep stops reading early and cmd dies of SIGPIPE; capture output instead.
 set -u -o pipefail
 
 E2E_TOOLS=(Xvfb openbox xdotool xwininfo xprop import convert)
@@ -83,13 +85,15 @@ e2e_wait_until() {
     return 1
 }
 
+# e2e_start_x [extra Xvfb arguments...]
 # Starts Xvfb (1280 x 1024, depth 24) on a free display number and openbox
 # on it, exports DISPLAY, and waits until both answer. Xvfb picks the number
-# itself (-displayfd), so tests running side by side never collide.
+# itself (-displayfd), so tests running side by side never collide. Extra
+# arguments go to Xvfb (e.g. `-dpi 120`; note that Xvfb cannot drop SHAPE).
 e2e_start_x() {
     local fdfile=$E2E_TMP/display
     : >"$fdfile"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset \
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset "$@" \
         3>"$fdfile" >"$E2E_ARTIFACTS/xvfb.log" 2>&1 &
     E2E_PIDS+=($!)
     E2E_XVFB_PID=$!
@@ -106,7 +110,7 @@ e2e_start_x() {
 
 # Succeeds once a window manager has set _NET_SUPPORTING_WM_CHECK on the root.
 e2e_wm_ready() {
-    xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'
+    [[ "$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null)" == *"window id"* ]]
 }
 
 # e2e_start_app [args...]
@@ -154,7 +158,7 @@ e2e_find_windows() {
             [[ "$(xprop -id "$id" _NET_WM_PID 2>/dev/null | awk '{print $3}')" == "$APP_PID" ]] || continue
         fi
         if [[ -n "$name" ]]; then
-            xprop -id "$id" _NET_WM_NAME WM_NAME 2>/dev/null | grep -q -- "\"$name\"" || continue
+            [[ "$(xprop -id "$id" _NET_WM_NAME WM_NAME 2>/dev/null)" == *"\"$name\""* ]] || continue
         fi
         echo "$id"
     done
@@ -197,7 +201,17 @@ e2e_geometry() {
 # e2e_has_shape <window-id>
 # Succeeds when the window has a bounding shape (not a plain rectangle).
 e2e_has_shape() {
-    ! xwininfo -id "$1" -shape | grep -q 'No window shape defined'
+    local info
+    info=$(xwininfo -id "$1" -shape) || fail "xwininfo -shape failed for window $1"
+    [[ "$info" == *"Window shape extents"* ]]
+}
+
+# e2e_set_resources <text>
+# Sets the root window's resource database (RESOURCE_MANAGER), as a desktop
+# does with xrdb, e.g. e2e_set_resources $'Xft.dpi:\t120'. Programs read it
+# when they connect, so call it before e2e_start_app.
+e2e_set_resources() {
+    xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "$1" || fail "cannot set RESOURCE_MANAGER"
 }
 
 # e2e_wm_state <window-id>

@@ -259,6 +259,7 @@ struct WindowState {
     int width = 1;
     int height = 1;
     bool visible = false;
+    bool showInTaskbar = false;
     bool rectangular = true;  // no shape set
     Region shape;             // the shape set, when not rectangular
     Cursor cursor = None;     // the cursor defined on it, None for the parent's
@@ -346,13 +347,6 @@ public:
         XChangeProperty(d, w, s_.motifWmHints, s_.motifWmHints, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(motif), 5);
 
-        if (!o.showInTaskbar) {
-            // Set before mapping: window managers read _NET_WM_STATE at map time.
-            const Atom states[2] = {s_.netWmStateSkipTaskbar, s_.netWmStateSkipPager};
-            XChangeProperty(d, w, s_.netWmState, XA_ATOM, 32, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(states), 2);
-        }
-
         Atom protocols[2] = {s_.wmDeleteWindow, s_.netWmPing};
         XSetWMProtocols(d, w, protocols, 2);
 
@@ -388,6 +382,7 @@ public:
         WindowState state;
         state.width = width;
         state.height = height;
+        state.showInTaskbar = o.showInTaskbar;
         s_.windows[w] = state;
         setNormalHints(w, o.x, o.y, width, height);
         return WindowHandle(w);
@@ -418,9 +413,17 @@ public:
         WindowState* st = find(window);
         if (!st || st->visible == visible) return;
         st->visible = visible;
-        if (visible)
+        if (visible) {
+            // Window managers read _NET_WM_STATE when a window is mapped and
+            // drop it when the window is withdrawn, so it is set before
+            // every showing.
+            if (!st->showInTaskbar) {
+                const Atom states[2] = {s_.netWmStateSkipTaskbar, s_.netWmStateSkipPager};
+                XChangeProperty(s_.display, Window(window), s_.netWmState, XA_ATOM, 32, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(states), 2);
+            }
             XMapRaised(s_.display, Window(window));
-        else
+        } else
             XWithdrawWindow(s_.display, Window(window), s_.screen);
         XFlush(s_.display);
     }
@@ -505,7 +508,10 @@ public:
             cursor = s_.arrow;
         } else {
             auto it = s_.cursors.find(picture.get());
-            if (it == s_.cursors.end()) it = s_.cursors.emplace(picture.get(), CachedCursor{picture, makeCursor(*picture)}).first;
+            if (it == s_.cursors.end()) {
+                pruneCursors();
+                it = s_.cursors.emplace(picture.get(), CachedCursor{picture, makeCursor(*picture)}).first;
+            }
             cursor = it->second.cursor;
         }
         if (cursor == st->cursor) return;
@@ -682,6 +688,19 @@ private:
         hints->win_gravity = NorthWestGravity;
         XSetWMNormalHints(s_.display, w, hints);
         XFree(hints);
+    }
+
+    // The cache holds a cursor for each picture ever set; should a caller
+    // keep handing over new pictures, the ones no window shows are freed.
+    void pruneCursors() {
+        constexpr std::size_t kMaxCachedCursors = 16;
+        if (s_.cursors.size() < kMaxCachedCursors) return;
+        std::erase_if(s_.cursors, [&](const auto& entry) {
+            for (const auto& [w, st] : s_.windows)
+                if (st.cursor == entry.second.cursor) return false;
+            XFreeCursor(s_.display, entry.second.cursor);
+            return true;
+        });
     }
 
     // A two-colour cursor: opaque pixels form the mask; each is drawn in the
