@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds Velmora and runs every test: the unit and whole-show tests, the
+# end-to-end tests of the real program under Xvfb, and the unit and
+# whole-show tests once more under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup-debian.sh
+jobs=$(nproc)
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs" -LE e2e
+ctest --test-dir build --output-on-failure -L e2e
+
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON \
+  -DVELMORA_BENCHMARKS=OFF >/dev/null
+cmake --build build-sanitize -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-sanitize --output-on-failure -j "$jobs" -LE e2e
