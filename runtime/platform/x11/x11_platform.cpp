@@ -233,12 +233,19 @@ namespace {
 // Xlib calls these handlers without context, so what they record lives here.
 int gProtocolErrors = 0;
 unsigned char gLastErrorCode = 0;
+bool gReportErrors = false;  // VELMORA_X11_DEBUG set: describe each error on stderr
 
-int onProtocolError(Display*, XErrorEvent* e) {
+int onProtocolError(Display* d, XErrorEvent* e) {
     // A request on a window the server has already forgotten, a cursor the
     // server refused: none of it is worth ending the card for.
     ++gProtocolErrors;
     gLastErrorCode = e->error_code;
+    if (gReportErrors) {
+        char text[160] = {};
+        XGetErrorText(d, e->error_code, text, sizeof text);
+        std::fprintf(stderr, "velmora: X error %d (%s), request %d.%d, resource 0x%lx\n", int(e->error_code), text,
+                     int(e->request_code), int(e->minor_code), e->resourceid);
+    }
     return 0;
 }
 
@@ -865,6 +872,7 @@ std::unique_ptr<Platform> makeX11Platform(std::string& error) {
         error = std::string("cannot open the X display \"") + (name ? name : "") + "\"";
         return nullptr;
     }
+    gReportErrors = std::getenv("VELMORA_X11_DEBUG") != nullptr;
     XSetErrorHandler(onProtocolError);
     XSetIOErrorHandler(onConnectionLost);
     // Children (xdg-open) must not inherit the connection.
