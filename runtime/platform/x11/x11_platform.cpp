@@ -821,9 +821,14 @@ private:
             break;
         }
         case MotionNotify: {
-            // Only the latest of a run of queued motions matters.
+            // Only the latest of a run of motions queued back to back
+            // matters; a motion after a press or release is kept in order.
             XEvent next;
-            while (XCheckTypedWindowEvent(s_.display, w, MotionNotify, &next)) xe = next;
+            while (XEventsQueued(s_.display, QueuedAlready) > 0) {
+                XPeekEvent(s_.display, &next);
+                if (next.type != MotionNotify || next.xmotion.window != w) break;
+                XNextEvent(s_.display, &xe);
+            }
             push(EventType::Move, w, xe.xmotion.x, xe.xmotion.y, 0);
             break;
         }
