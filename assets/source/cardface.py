@@ -13,7 +13,7 @@ import numpy as np
 
 import lettering
 from paint import (SS, add, blur, box_sdf, coverage, downsample, ellipse_distance, glow, grain,
-                   grid, mix, over, rgb, smoothstep, solid, tone, to_bytes)
+                   grid, mix, over, ramp, rgb, smoothstep, solid, tone, to_bytes)
 
 W, H = 333, 415
 
@@ -119,7 +119,7 @@ def _flame_layer(xx, yy, f):
     colour = mix(colour, rgb(70, 80, 190), foot * smoothstep(0.2, 0.9, n) * 0.8)
     alpha = alpha * (1.0 - 0.55 * foot)
     light = colour * alpha[..., None]
-    halo = glow(light, [(1.2, 0.55), (3.5, 0.45), (8, 0.3)]) * FLAME_LIGHT
+    halo = glow(light, [(1.2, 0.6), (3.5, 0.55), (8, 0.4)]) * FLAME_LIGHT
     # Shimmer of hot air rising from the tip.
     tip_x = AXIS + f.lean + f.sway * 0.0
     tip_y = FLAME_BASE_Y - f.height
@@ -140,6 +140,8 @@ def _candle(img, xx, yy):
     u = np.clip((xx - AXIS) / 40, -1, 1)
     dish_shine = 0.55 + 0.45 * np.exp(-(u / 0.35) ** 2)
     img = over(img, rgb(196, 138, 62) * dish_shine[..., None], dish_top)
+    front_rim = np.exp(-((ellipse_distance(xx, yy, AXIS, CANDLE_BOTTOM_Y, 40, 7) - 0.93) / 0.06) ** 2)
+    img = add(img, rgb(255, 210, 140), 0.45 * front_rim * (yy > CANDLE_BOTTOM_Y) * dish_shine)
     # Body, rim and drips share one silhouette.
     rim_wave = 0.8 * np.sin((xx - AXIS) * 0.45) + 0.5 * np.sin((xx - AXIS) * 1.3 + 1.0)
     body = np.maximum(np.abs(xx - AXIS) - CANDLE_HALF_WIDTH, np.maximum(CANDLE_TOP_Y + rim_wave * 0.3 - yy,
@@ -155,26 +157,35 @@ def _candle(img, xx, yy):
     silhouette = coverage(np.minimum(np.minimum(body, top), drip_sdf))
     un = np.clip((xx - AXIS) / CANDLE_HALF_WIDTH, -1, 1)
     normal_z = np.sqrt(1 - un ** 2)
-    reach = 1.0 / (1.0 + ((yy - FLAME_BASE_Y) / 75.0) ** 2)
-    cream = rgb(246, 232, 204)
-    lit = 0.28 + 0.72 * reach * (0.45 + 0.55 * normal_z ** 0.7)
-    wax = cream * lit[..., None]
+    reach = 1.0 / (1.0 + ((yy - FLAME_BASE_Y) / 70.0) ** 2)
+    # Wax shadows stay warm: the ramp runs from deep amber through honey to cream.
+    wax_ramp = [(0.0, rgb(40, 16, 10)), (0.3, rgb(128, 70, 42)), (0.6, rgb(210, 168, 124)),
+                (0.85, rgb(244, 226, 194)), (1.0, rgb(255, 246, 226))]
+    # Lit from the flame above and a little from the front; the far sides and
+    # the foot fall into shadow.
+    lit = 0.14 + 0.86 * reach * (0.3 + 0.7 * normal_z ** 0.9)
+    lit = lit * (1.0 - 0.3 * smoothstep(250, CANDLE_BOTTOM_Y, yy))
+    wax = ramp(lit, wax_ramp)
     # Light scattering in the wax makes the top of the candle glow warm.
-    wax = add(wax, rgb(255, 140, 60), 0.45 * np.exp(-(yy - CANDLE_TOP_Y).clip(0) / 13.0) * normal_z)
+    wax = add(wax, rgb(255, 150, 70), 0.5 * np.exp(-(yy - CANDLE_TOP_Y).clip(0) / 15.0) * (0.4 + 0.6 * normal_z))
     # Gold rim light from the cross behind.
-    wax = add(wax, GOLD, 0.18 * smoothstep(0.7, 1.0, np.abs(un)) * (1 - reach * 0.5))
-    # Drips: rounder, so brighter down their middle with a small highlight.
+    wax = add(wax, GOLD, 0.22 * smoothstep(0.75, 1.0, np.abs(un)) * smoothstep(CANDLE_BOTTOM_Y, 240, yy))
+    # Drips: round, so lit down one side, and each casts a faint shadow beside it.
     drip_cover = coverage(drip_sdf)
-    drip_shade = np.zeros(xx.shape)
     for dx, end, rad in drips:
-        drip_shade += np.exp(-((xx - dx + rad * 0.35) / (rad * 0.45)) ** 2) * (yy > CANDLE_TOP_Y) * (yy < end + rad)
-    wax = add(wax, rgb(255, 240, 215), 0.22 * drip_shade * drip_cover)
+        along = (yy > CANDLE_TOP_Y) & (yy < end + rad * 1.3)
+        highlight = np.exp(-((xx - dx + rad * 0.4) / (rad * 0.4)) ** 2) * along
+        wax = add(wax, rgb(255, 244, 222), 0.35 * highlight * drip_cover * reach)
+        shade = np.exp(-((xx - dx - rad * 1.6) / (rad * 0.7)) ** 2) * along * (1 - drip_cover)
+        wax = wax * (1.0 - 0.22 * shade)[..., None]
     # The melted pool on top, lit straight from the flame.
     pool = coverage(top) * (yy < CANDLE_TOP_Y + 4.5)
     pool_d = ellipse_distance(xx, yy, AXIS, CANDLE_TOP_Y, CANDLE_HALF_WIDTH, 4.5)
     pool_colour = mix(np.broadcast_to(rgb(255, 226, 160), xx.shape + (3,)), rgb(236, 196, 140),
                       smoothstep(0.2, 1.0, pool_d))
     wax = mix(wax, pool_colour, pool * smoothstep(1.0, 0.7, pool_d))
+    lip = np.exp(-((pool_d - 0.93) / 0.07) ** 2) * (yy > CANDLE_TOP_Y - 1) * (yy < CANDLE_TOP_Y + 6)
+    wax = add(wax, rgb(255, 236, 200), 0.35 * lip)
     img = over(img, wax, silhouette)
     # The wick: dark, curling slightly, its tip an ember.
     wick_t = np.clip((CANDLE_TOP_Y + 1 - yy) / 14.0, 0, 1)
@@ -215,7 +226,7 @@ def render():
     img = _ground(xx, yy) + _cross(xx, yy)
     # The wide warm halo of the resting flame lights the whole scene and never moves.
     rest_light, _, _ = _flame_layer(xx, yy, resting)
-    img = img + glow(rest_light, [(22, 0.9), (60, 0.8)]) * FLAME_LIGHT
+    img = img + glow(rest_light, [(20, 1.1), (55, 0.9)]) * FLAME_LIGHT
     img = img * _vignette(xx, yy)[..., None]
     img = _candle(img, xx, yy)
     img = _lettering(img, xx, yy)

@@ -147,3 +147,13 @@ def to_bytes(a, seed=None, dither=1.0 / 255):
 
 def to_image(a8):
     return Image.fromarray(a8, "RGB")
+
+
+def ramp(level, stops):
+    """Maps a 0..1 level map through colour stops [(position, colour), ...]."""
+    positions = np.array([p for p, _ in stops])
+    colours = np.array([c for _, c in stops])
+    out = np.empty(level.shape + (3,))
+    for k in range(3):
+        out[..., k] = np.interp(level, positions, colours[:, k])
+    return out
