@@ -3,9 +3,9 @@
 // stretchBlit works in two steps. Each axis is first turned into a table of
 // taps: for every visible destination column (or row), the source columns
 // that feed it and their weights -- one tap at 1:1, a box filter when
-// shrinking, two bilinear taps when enlarging. Each destination pixel is then
-// the weighted sum over its row taps times its column taps. A copy at 1:1 on
-// both axes bypasses all of that and copies whole rows.
+// shrinking, two bilinear taps when enlarging. The source is then filtered
+// across, then down. A copy at 1:1 on both axes bypasses all of that and
+// copies whole rows.
 #include "draw.h"
 
 #include <algorithm>
@@ -120,10 +120,22 @@ void copyExact(Bitmap& dst, const Rect& visible, const Bitmap& src, const Axis& 
             if (!honourAlpha) {
                 std::memcpy(out + x0, s, std::size_t(x1 - x0) * sizeof(Pixel));
             } else {
-                for (int x = x0; x < x1; ++x, ++s) {
-                    const int a = pixelAlpha(*s);
-                    if (a == 0xFF) out[x] = *s;
-                    else if (a != 0) out[x] = blend(out[x], pixelRed(*s), pixelGreen(*s), pixelBlue(*s), a);
+                // Opaque runs are copied whole; only the edges of icons and
+                // cursors need a look at each pixel.
+                for (int x = x0; x < x1;) {
+                    const int a = pixelAlpha(s[x - x0]);
+                    if (a == 0xFF) {
+                        int end = x + 1;
+                        while (end < x1 && pixelAlpha(s[end - x0]) == 0xFF) ++end;
+                        std::memcpy(out + x, s + (x - x0), std::size_t(end - x) * sizeof(Pixel));
+                        x = end;
+                        continue;
+                    }
+                    if (a != 0) {
+                        const Pixel p = s[x - x0];
+                        out[x] = blend(out[x], pixelRed(p), pixelGreen(p), pixelBlue(p), a);
+                    }
+                    ++x;
                 }
             }
         } else {
@@ -145,40 +157,69 @@ void copyScaled(Bitmap& dst, const Rect& visible, const Bitmap& src, const Axis&
     std::vector<std::size_t> firstX, firstY;
     buildTaps(ax, visible.x, visible.right(), src.width(), tapsX, firstX);
     buildTaps(ay, visible.y, visible.bottom(), src.height(), tapsY, firstY);
+    if (tapsX.empty() || tapsY.empty()) return;
+
+    // The filter is separable: first each source row that any destination row
+    // reads is filtered horizontally into the visible columns, then the
+    // destination rows are filtered vertically from those. With alpha
+    // honoured, colours are weighted by their alpha (premultiplied) so that
+    // transparent pixels lend no colour to the mix.
+    const int cols = visible.width;
+    int rowMin = tapsY.front().index, rowMax = rowMin;
+    for (const Tap& t : tapsY) rowMin = std::min(rowMin, t.index), rowMax = std::max(rowMax, t.index);
+    std::vector<float> weightX(std::size_t(cols), 0.0f);
+    for (int i = 0; i < cols; ++i)
+        for (std::size_t t = firstX[std::size_t(i)]; t < firstX[std::size_t(i) + 1]; ++t) weightX[std::size_t(i)] += tapsX[t].weight;
+
+    std::vector<float> rows(std::size_t(rowMax - rowMin + 1) * std::size_t(cols) * 4, 0.0f);
+    std::vector<char> rowNeeded(std::size_t(rowMax - rowMin + 1), 0);
+    for (const Tap& t : tapsY) rowNeeded[std::size_t(t.index - rowMin)] = 1;
+    for (int sy = rowMin; sy <= rowMax; ++sy) {
+        if (!rowNeeded[std::size_t(sy - rowMin)]) continue;
+        const Pixel* in = src.row(sy);
+        float* out = rows.data() + std::size_t(sy - rowMin) * std::size_t(cols) * 4;
+        for (int i = 0; i < cols; ++i, out += 4) {
+            float a = 0, r = 0, g = 0, b = 0;
+            for (std::size_t t = firstX[std::size_t(i)]; t < firstX[std::size_t(i) + 1]; ++t) {
+                const Pixel p = in[tapsX[t].index];
+                const float w = tapsX[t].weight;
+                const float pa = float(pixelAlpha(p));
+                const float wc = honourAlpha ? w * pa * (1.0f / 255.0f) : w;
+                a += w * pa;
+                r += wc * float(pixelRed(p));
+                g += wc * float(pixelGreen(p));
+                b += wc * float(pixelBlue(p));
+            }
+            out[0] = a, out[1] = r, out[2] = g, out[3] = b;
+        }
+    }
 
     for (int y = visible.y; y < visible.bottom(); ++y) {
         const std::size_t ty0 = firstY[std::size_t(y - visible.y)], ty1 = firstY[std::size_t(y - visible.y) + 1];
-        if (ty0 == ty1) continue;
-        Pixel* out = dst.row(y);
-        for (int x = visible.x; x < visible.right(); ++x) {
-            const std::size_t tx0 = firstX[std::size_t(x - visible.x)], tx1 = firstX[std::size_t(x - visible.x) + 1];
-            float sumW = 0, sumA = 0, sumR = 0, sumG = 0, sumB = 0;
-            for (std::size_t ty = ty0; ty < ty1; ++ty) {
-                const Pixel* in = src.row(tapsY[ty].index);
-                for (std::size_t tx = tx0; tx < tx1; ++tx) {
-                    const float w = tapsY[ty].weight * tapsX[tx].weight;
-                    const Pixel p = in[tapsX[tx].index];
-                    // With alpha honoured, colours are weighted by their alpha
-                    // so that transparent pixels lend no colour to the mix.
-                    const float wc = honourAlpha ? w * float(pixelAlpha(p)) * (1.0f / 255.0f) : w;
-                    sumW += w;
-                    sumA += w * float(pixelAlpha(p));
-                    sumR += wc * float(pixelRed(p));
-                    sumG += wc * float(pixelGreen(p));
-                    sumB += wc * float(pixelBlue(p));
-                }
-            }
+        float weightY = 0;
+        for (std::size_t t = ty0; t < ty1; ++t) weightY += tapsY[t].weight;
+        if (weightY <= 0.0f) continue;
+        Pixel* out = dst.row(y) + visible.x;
+        for (int i = 0; i < cols; ++i) {
+            const float sumW = weightX[std::size_t(i)] * weightY;
             // A pixel mostly fed from outside the source bitmap is not drawn.
             if (sumW < 0.5f) continue;
-            const int a = channel(sumA / sumW);
+            float sa = 0, sr = 0, sg = 0, sb = 0;
+            for (std::size_t t = ty0; t < ty1; ++t) {
+                const float* v = rows.data() + (std::size_t(tapsY[t].index - rowMin) * std::size_t(cols) + std::size_t(i)) * 4;
+                const float w = tapsY[t].weight;
+                sa += w * v[0], sr += w * v[1], sg += w * v[2], sb += w * v[3];
+            }
+            const float norm = 1.0f / sumW;
+            const int a = channel(sa * norm);
             if (!honourAlpha) {
-                out[x] = (Pixel(a) << 24) | (Pixel(channel(sumR / sumW)) << 16) |
-                         (Pixel(channel(sumG / sumW)) << 8) | Pixel(channel(sumB / sumW));
+                out[i] = (Pixel(a) << 24) | (Pixel(channel(sr * norm)) << 16) | (Pixel(channel(sg * norm)) << 8) |
+                         Pixel(channel(sb * norm));
                 continue;
             }
             if (a == 0) continue;
-            const float colourW = sumA * (1.0f / 255.0f);
-            out[x] = blend(out[x], channel(sumR / colourW), channel(sumG / colourW), channel(sumB / colourW), a);
+            const float colourNorm = 255.0f / sa;
+            out[i] = blend(out[i], channel(sr * colourNorm), channel(sg * colourNorm), channel(sb * colourNorm), a);
         }
     }
 }

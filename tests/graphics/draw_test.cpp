@@ -157,6 +157,17 @@ TEST(StretchBlit, HonourAlphaSkipsTransparentPixels) {
     EXPECT_EQ(scaled.at(0, 0), kGround);
     EXPECT_EQ(scaled.at(1, 0), rgbPixel(0, 0, 250));
 
+    // Runs of opaque pixels between transparent ones, placed off the origin.
+    Bitmap row(6, 1);
+    const Pixel seq[6] = {rgbPixel(1, 1, 1), rgbPixel(2, 2, 2), 0x00ABCDEFu, rgbPixel(4, 4, 4), 0u, rgbPixel(6, 6, 6)};
+    for (int x = 0; x < 6; ++x) row.at(x, 0) = seq[x];
+    Bitmap runs(9, 1, kGround);
+    stretchBlit(runs, {2, 0, 6, 1}, row, {0, 0, 6, 1}, runs.bounds(), true);
+    for (int x = 0; x < 9; ++x) {
+        const bool drawn = x >= 2 && x < 8 && pixelAlpha(seq[x - 2]) == 0xFF;
+        EXPECT_EQ(runs.at(x, 0), drawn ? seq[x - 2] : kGround) << x;
+    }
+
     // Half-transparent pixels blend.
     Bitmap half(1, 1, 0x80FFFFFFu);
     Bitmap black(1, 1, rgbPixel(0, 0, 0));
