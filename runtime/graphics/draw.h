@@ -13,10 +13,13 @@ namespace rt {
 // pixel. Otherwise the source is scaled to fit: shrinking averages the source
 // pixels each destination pixel covers (area sampling, so a shrunken picture
 // stays clean), enlarging interpolates bilinearly. A negative destination
-// width or height mirrors the copy, as StretchBlt does. Source pixels with
-// alpha 0 leave the destination unchanged when honourAlpha is true. The parts
-// of the source rectangle outside src are treated as absent: nothing is drawn
-// for them.
+// width or height mirrors the copy, as StretchBlt does: a width of -w at x
+// covers columns x - w .. x - 1, drawn right to left. When honourAlpha is
+// true, source pixels with alpha 0 leave the destination unchanged and
+// partly transparent ones are blended over it; when false, pixels are copied
+// as they are, alpha included. The parts of the source rectangle outside src
+// are treated as absent: nothing is drawn for them. Nothing is drawn outside
+// clip (an empty clip draws nothing).
 void stretchBlit(Bitmap& dst, const Rect& dstRect, const Bitmap& src, const Rect& srcRect,
                  const Rect& clip, bool honourAlpha);
 

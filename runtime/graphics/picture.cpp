@@ -24,14 +24,7 @@
 #define STBI_ONLY_GIF
 #define STBI_ONLY_PNG
 #define STBI_MAX_DIMENSIONS 4096
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wunused-function"
-#endif
 #include <stb_image.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
 
 namespace rt {
 namespace {

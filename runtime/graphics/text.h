@@ -54,8 +54,11 @@ public:
     void drawText(Bitmap& dst, const Rect& box, const std::string& text, const FontSpec& font,
                   double dpi, Pixel colour, TextAlignment alignment, const Rect& clip);
 
-    // The face actually used for a font: the system's face of that name if
-    // the lookup finds one, else the built-in stand-in (for tests and logs).
+    // The family name of the face actually used for a font: the system's
+    // face of that name if the lookup finds one, else the built-in stand-in
+    // ("Liberation Sans", "Liberation Serif", "Liberation Sans Narrow"), for
+    // tests and logs. The built-in faces are regular and italic serif only:
+    // bold is drawn emboldened, and italic sans faces are drawn upright.
     std::string resolvedFaceName(const FontSpec& font);
 
 private:
