@@ -157,14 +157,14 @@ def _candle(img, xx, yy):
     silhouette = coverage(np.minimum(np.minimum(body, top), drip_sdf))
     un = np.clip((xx - AXIS) / CANDLE_HALF_WIDTH, -1, 1)
     normal_z = np.sqrt(1 - un ** 2)
-    reach = 1.0 / (1.0 + ((yy - FLAME_BASE_Y) / 70.0) ** 2)
+    reach = 1.0 / (1.0 + ((yy - FLAME_BASE_Y) / 115.0) ** 2)
     # Wax shadows stay warm: the ramp runs from deep amber through honey to cream.
     wax_ramp = [(0.0, rgb(40, 16, 10)), (0.3, rgb(128, 70, 42)), (0.6, rgb(210, 168, 124)),
                 (0.85, rgb(244, 226, 194)), (1.0, rgb(255, 246, 226))]
     # Lit from the flame above and a little from the front; the far sides and
     # the foot fall into shadow.
-    lit = 0.14 + 0.86 * reach * (0.3 + 0.7 * normal_z ** 0.9)
-    lit = lit * (1.0 - 0.3 * smoothstep(250, CANDLE_BOTTOM_Y, yy))
+    lit = 0.12 + 0.88 * reach * (0.28 + 0.72 * normal_z ** 0.9)
+    lit = lit * (1.0 - 0.18 * smoothstep(250, CANDLE_BOTTOM_Y, yy))
     wax = ramp(lit, wax_ramp)
     # Light scattering in the wax makes the top of the candle glow warm.
     wax = add(wax, rgb(255, 150, 70), 0.5 * np.exp(-(yy - CANDLE_TOP_Y).clip(0) / 15.0) * (0.4 + 0.6 * normal_z))

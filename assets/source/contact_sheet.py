@@ -1,6 +1,8 @@
 """A contact sheet of every picture at 1:1 and at 3x, decoded from the written bytes."""
 import io
+import struct
 
+import numpy as np
 from PIL import Image, ImageDraw, ImageFont
 
 ORDER = ["CardFace.jpg", "FlameFrame2.jpg", "FlameFrame4.jpg", "FlameFrame5.jpg", "GreetingPanel.jpg",
@@ -9,9 +11,31 @@ ORDER = ["CardFace.jpg", "FlameFrame2.jpg", "FlameFrame4.jpg", "FlameFrame5.jpg"
 BACKDROP = (40, 40, 44)
 
 
+def _decode_icon(data):
+    """The single 24-bit image of an icon or cursor, with its AND mask as alpha."""
+    size, offset = struct.unpack_from("<II", data, 14)
+    width, height2 = struct.unpack_from("<ii", data, offset + 4)
+    height = height2 // 2
+    stride = (width * 3 + 3) & ~3
+    mask_stride = ((width + 31) // 32) * 4
+    pixels = offset + 40
+    mask = pixels + stride * height
+    rgba = np.zeros((height, width, 4), dtype=np.uint8)
+    for row in range(height):
+        y = height - 1 - row
+        line = np.frombuffer(data, np.uint8, width * 3, pixels + row * stride).reshape(width, 3)
+        rgba[y, :, :3] = line[:, ::-1]
+        bits = np.unpackbits(np.frombuffer(data, np.uint8, mask_stride, mask + row * mask_stride))[:width]
+        rgba[y, :, 3] = np.where(bits, 0, 255)
+    return Image.fromarray(rgba, "RGBA")
+
+
 def _decode(name, data):
-    img = Image.open(io.BytesIO(data))
-    img.load()
+    if name.endswith((".ico", ".cur")):
+        img = _decode_icon(data)
+    else:
+        img = Image.open(io.BytesIO(data))
+        img.load()
     if img.mode == "RGBA":
         # Show transparency over a checkerboard so the mask can be judged.
         board = Image.new("RGB", img.size, (200, 200, 200))
@@ -38,7 +62,7 @@ def contact_sheet(files):
     row1 = [t for t in tiles if t[1].height >= 300]
     rest = [t for t in tiles if t[1].height < 300]
     width1 = sum(t[1].width + pad for t in row1) + pad
-    width2 = sum(max(t[1].width, t[2].width) + pad for t in rest) + pad
+    width2 = sum(max(t[1].width, t[2].width, 130) + pad for t in rest) + pad
     big_face = next(t for t in tiles if t[0] == "CardFace.jpg")[2]
     big_panel = next(t for t in tiles if t[0] == "GreetingPanel.jpg")[2]
     width = max(width1, width2, big_face.width * 2 + 3 * pad)
@@ -56,7 +80,7 @@ def contact_sheet(files):
         d.text((x, y), name, font=font, fill=(220, 220, 220))
         sheet.paste(img, (x, y + 20))
         sheet.paste(big, (x, y + 20 + img.height + pad))
-        x += max(img.width, big.width) + pad
+        x += max(img.width, big.width, 130) + pad
     y += row2_h
     sheet.paste(big_face, (pad, y))
     sheet.paste(big_panel, (2 * pad + big_face.width, y))

@@ -6,7 +6,7 @@ from paint import (add, blur, box_sdf, coverage, downsample, ellipse_distance, g
                    mix, over, rgb, smoothstep, solid, tone, to_bytes)
 
 NEAR_BLACK = rgb(10, 7, 9)
-OVAL_BROWN = rgb(88, 34, 24)
+OVAL_BROWN = rgb(74, 26, 18)
 VIOLET_TOP = rgb(190, 140, 250)
 VIOLET_BOTTOM = rgb(84, 36, 156)
 
@@ -52,7 +52,7 @@ def about_background():
     # Raised like a glazed tile: lit from the upper left, darker to the lower right.
     nx, ny = (xx - cx) / rx, (yy - cy) / ry
     bevel = smoothstep(0.78, 1.0, d)
-    light = 1.0 - 0.35 * bevel * (nx + ny) / np.maximum(d, 1e-3) * 0.9
+    light = 1.0 - 0.5 * bevel * (nx + ny) / np.maximum(d, 1e-3)
     body = OVAL_BROWN * (0.75 + 0.35 * (1 - d ** 2)).clip(0.5, 1.2)[..., None] * light[..., None]
     mottling = blur(grain(xx.shape, 1.0, seed=31), 2.5, ss)
     body = body * (1.0 + 1.2 * mottling)[..., None]
@@ -161,7 +161,7 @@ def _small_flame(xx, yy, cx, base, height, width):
     return colour, alpha
 
 
-def _icon_candle(ground, ss=8):
+def _icon_candle(ground, ss=8, bottom=31.0):
     xx, yy = grid(ICON, ICON, ss)
     img = ground.copy()
     cx = 16.0
@@ -169,7 +169,7 @@ def _icon_candle(ground, ss=8):
     light = colour * alpha[..., None]
     img = img + glow(light, [(2.0, 0.7), (5.5, 0.6)], ss) * rgb(255, 160, 70)
     u = np.clip((xx - cx) / 5.0, -1, 1)
-    body = box_sdf(xx, yy, cx - 5, 16.5, cx + 5, 31, radius=0.6)
+    body = box_sdf(xx, yy, cx - 5, 16.5, cx + 5, bottom, radius=0.6)
     top = (ellipse_distance(xx, yy, cx, 16.5, 5, 1.4) - 1) * 1.4
     drip = np.minimum(box_sdf(xx, yy, cx - 4.6, 16.5, cx - 2.8, 21.5, radius=0.9),
                       np.hypot(xx - (cx - 3.7), yy - 21.5) - 1.2)
@@ -190,7 +190,7 @@ def card_icon():
     xx, yy = grid(ICON, ICON, ss)
     r = np.hypot(xx - 16, yy - 16)
     ground = mix(np.broadcast_to(rgb(80, 14, 18), xx.shape + (3,)), rgb(20, 3, 6), smoothstep(0, 15.5, r))
-    _, _, img = _icon_candle(ground, ss)
+    _, _, img = _icon_candle(ground, ss, bottom=27.5)
     disc = downsample(coverage(r - 15.6, ss), ss)
     ring = downsample(coverage(np.abs(r - 15.1) - 0.5, ss), ss)
     pixels = downsample(img, ss)
@@ -210,41 +210,56 @@ def about_icon():
 # ---------------------------------------------------------------- Pointing hand cursor
 
 
-def _hand_sdf(u, v):
-    """A hand pointing along -v with the fingertip's extreme at the origin (local pixels)."""
-    def capsule(ax, ay, bx, by, rad):
-        vx, vy = bx - ax, by - ay
-        t = np.clip(((u - ax) * vx + (v - ay) * vy) / (vx * vx + vy * vy), 0, 1)
-        return np.hypot(u - (ax + t * vx), v - (ay + t * vy)) - rad
+def _capsule(u, v, ax, ay, bx, by, rad):
+    vx, vy = bx - ax, by - ay
+    t = np.clip(((u - ax) * vx + (v - ay) * vy) / (vx * vx + vy * vy), 0, 1)
+    return np.hypot(u - (ax + t * vx), v - (ay + t * vy)) - rad
 
-    index = capsule(0, 2.3, 0, 12, 2.3)
-    fingers = np.minimum(np.minimum(capsule(4.3, 11.0, 4.6, 15.0, 2.2), capsule(8.6, 12.2, 8.8, 15.8, 2.1)),
-                         capsule(12.6, 13.8, 12.6, 17.0, 1.9))
-    palm = box_sdf(u, v, -2.3, 11.0, 14.5, 24.5, radius=3.2)
-    thumb = capsule(-2.0, 17.5, -5.8, 13.0, 2.0)
-    return np.minimum(np.minimum(index, fingers), np.minimum(palm, thumb)), (index, fingers, thumb)
+
+def _hand_parts(u, v):
+    """An upright pointing hand in local pixels: u to the right, v down, the
+    fingertip's extreme at the origin. Returns signed distances per part."""
+    index = _capsule(u, v, 0, 2.2, 0, 16, 2.2)
+    curled = [_capsule(u, v, 4.3, 12.0, 4.3, 17.0, 2.15),
+              _capsule(u, v, 8.4, 14.0, 8.4, 18.5, 2.1),
+              _capsule(u, v, 12.1, 16.5, 12.1, 19.5, 1.9)]
+    palm = box_sdf(u, v, -2.2, 15.0, 14.0, 26.0, radius=3.6)
+    thumb = _capsule(u, v, -1.0, 21.0, -5.6, 15.6, 2.1)
+    cuff = box_sdf(u, v, -0.6, 24.5, 12.6, 28.5, radius=1.0)
+    return index, curled, palm, thumb, cuff
 
 
 def hand_cursor():
-    """A white pointing hand with a dark outline; the fingertip is the hot spot (0, 0)."""
+    """A white pointing hand with a dark outline; the fingertip is the hot spot (0, 0).
+
+    The upright hand is turned 45 degrees to point up-left, with the extreme
+    of the fingertip on the picture's top-left corner.
+    """
     ss = 8
     xx, yy = grid(ICON, ICON, ss)
-    # Rotate the upright hand a quarter turn's half to point up-left, tip at the corner.
+    tip = 0.35  # keeps the fingertip's outline inside pixel (0, 0)
     u = (xx - yy) / np.sqrt(2)
-    v = (xx + yy) / np.sqrt(2)
-    scale = 1.12
-    sdf, parts = _hand_sdf(u / scale, v / scale)
-    sdf = sdf * scale
+    v = (xx + yy) / np.sqrt(2) - tip
+    index, curled, palm, thumb, cuff = _hand_parts(u, v)
+    hand = np.minimum.reduce([index, palm, thumb, cuff] + curled)
     outline = 1.0
-    shape = downsample(coverage(sdf, ss), ss)
-    fill = downsample(coverage(sdf + outline, ss), ss)
-    # Creases between the fingers, drawn as thin dark lines inside the white.
-    index, fingers, thumb = parts
-    crease = np.minimum(np.abs(index * scale), np.abs(thumb * scale))
-    crease = downsample(coverage(crease - 0.35, ss), ss) * fill
+    shape = downsample(coverage(hand, ss), ss)
+    fill = downsample(coverage(hand + outline, ss), ss)
+    # Creases: where two parts meet inside the hand, a thin dark line shows the gap.
+    parts = [index, palm, thumb, cuff] + curled
+    creases = np.zeros(xx.shape)
+    for i in range(len(parts)):
+        for j in range(i + 1, len(parts)):
+            seam = np.abs(parts[i] - parts[j])
+            creases = np.maximum(creases, coverage(seam - 0.5, ss) * (np.maximum(parts[i], parts[j]) < 0.6))
+    # The palm and cuff join smoothly; only fingers, thumb and cuff edge get lines.
+    palm_only = coverage(np.abs(palm - cuff) - 0.5, ss) * (np.maximum(palm, cuff) < 0.6)
+    creases = np.clip(creases - palm_only * 0.0, 0, 1)
+    crease = downsample(creases * coverage(hand + outline + 0.8, ss), ss)
     white = rgb(255, 255, 255)
     dark = rgb(16, 16, 20)
-    pixels = mix(np.broadcast_to(dark, (ICON, ICON, 3)), white, np.clip(fill - crease * 0.8, 0, 1))
+    light = np.clip(fill - crease * 0.85, 0, 1)
+    pixels = mix(np.broadcast_to(dark, (ICON, ICON, 3)), white, light)
     opaque = shape >= 0.45
     opaque[0, 0] = True  # the hot spot pixel is the fingertip itself
     return to_bytes(pixels), ~opaque
