@@ -7,13 +7,13 @@ exactly the same pixels in all four pictures.
 
 To retouch the flame, change FLAMES below and rerun the generator.
 """
-from dataclasses import dataclass
-
 import numpy as np
 
+import flame
 import lettering
-from paint import (SS, add, blur, box_sdf, coverage, downsample, ellipse_distance, glow, grain,
-                   grid, mix, over, ramp, rgb, smoothstep, solid, tone, to_bytes)
+from flame import Flame
+from paint import (add, blur, box_sdf, coverage, downsample, ellipse_distance, glow, grain,
+                   grid, mix, over, ramp, rgb, smoothstep, tone, to_bytes)
 
 W, H = 333, 415
 
@@ -27,16 +27,6 @@ FLAME_BASE_Y = 224.0  # bottom of the flame's bulb, just above the candle's wax 
 CANDLE_TOP_Y = 229.0
 CANDLE_BOTTOM_Y = 340.0
 CANDLE_HALF_WIDTH = 21.0
-
-
-@dataclass(frozen=True)
-class Flame:
-    height: float        # base to tip, pixels
-    width: float         # widest point, pixels
-    lean: float = 0.0    # sideways shift of the tip, pixels (+ right)
-    sway: float = 0.0    # S-bend through the middle, pixels
-    flare: float = 0.0   # 0 = a pointed teardrop; larger widens the tip
-    streak: float = 0.5  # brightness of the heat shimmer rising above the tip
 
 
 # Frame name -> flame shape. CardFace is the resting flame and frame 1 of the flicker.
@@ -85,43 +75,12 @@ def _cross(xx, yy):
     return emission + halo + rays_light[..., None] * GOLD
 
 
-def _flame_shape(xx, yy, f):
-    """Coverage and flame-relative coordinates (t up the flame, n across it)."""
-    t = (FLAME_BASE_Y - yy) / f.height
-    tc = np.clip(t, 0.0, 1.0)
-    centre = AXIS + f.lean * tc ** 2 + f.sway * np.sin(2 * np.pi * tc)
-    # A teardrop: round bulb low down, tapering to the tip. Flare lifts the
-    # widest point toward the tip and blunts it into two small tongues.
-    lift = 0.62 + 0.75 * f.flare
-    shape = np.sin(np.pi * tc ** lift) ** (0.85 - 0.35 * f.flare)
-    tongues = 1.0 - f.flare * 0.35 * np.exp(-((tc - 1.0) / 0.1) ** 2)
-    shape = shape * tongues
-    r = np.maximum(f.width / 2 * shape, 1e-3)
-    dx = np.abs(xx - centre)
-    # Flared tips split: carve a shallow notch down the middle of the top.
-    notch = f.flare * 0.9 * smoothstep(0.8, 1.0, tc) * np.exp(-(dx / (0.22 * f.width)) ** 2)
-    t_top = 1.0 - notch * 0.12
-    inside = (t >= 0) * smoothstep(t_top, t_top - 0.04, t)
-    alpha = smoothstep(0.8, -0.8, dx - r) * inside
-    return alpha, tc, np.clip(dx / r, 0, 1.5), centre
-
-
 def _flame_layer(xx, yy, f):
     """The flame with its close halo and the heat streak above it, as light to add."""
-    alpha, t, n, centre = _flame_shape(xx, yy, f)
-    yellow, edge, core = rgb(255, 214, 96), rgb(238, 92, 30), rgb(255, 252, 238)
-    edge_amount = np.clip(smoothstep(0.45, 1.0, n) + 0.7 * smoothstep(0.55, 1.0, t), 0, 1)
-    colour = mix(np.broadcast_to(yellow, xx.shape + (3,)), edge, edge_amount)
-    core_d = np.sqrt(((t - 0.3) / 0.3) ** 2 + (n / 0.55) ** 2)
-    colour = mix(colour, core, 1.0 - smoothstep(0.45, 1.0, core_d))
-    # The foot of a flame is thin and bluish; the wick shows through it.
-    foot = np.exp(-(t / 0.1) ** 2)
-    colour = mix(colour, rgb(70, 80, 190), foot * smoothstep(0.2, 0.9, n) * 0.8)
-    alpha = alpha * (1.0 - 0.55 * foot)
-    light = colour * alpha[..., None]
+    light, alpha = flame.light(xx, yy, f, AXIS, FLAME_BASE_Y)
     halo = glow(light, [(1.2, 0.6), (3.5, 0.55), (8, 0.4)]) * FLAME_LIGHT
     # Shimmer of hot air rising from the tip.
-    tip_x = AXIS + f.lean + f.sway * 0.0
+    tip_x = AXIS + f.lean
     tip_y = FLAME_BASE_Y - f.height
     above = np.clip((tip_y - yy) / 120.0, 0, 1)
     wobble = tip_x + 1.5 * np.sin((tip_y - yy) / 14.0 + f.lean) * above

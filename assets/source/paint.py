@@ -83,6 +83,13 @@ def box_sdf(xx, yy, x0, y0, x1, y1, radius=0.0):
     return outside + inside - radius
 
 
+def capsule(xx, yy, ax, ay, bx, by, radius):
+    """Signed distance to a round-ended stroke from (ax, ay) to (bx, by), in final pixels."""
+    vx, vy = bx - ax, by - ay
+    t = np.clip(((xx - ax) * vx + (yy - ay) * vy) / (vx * vx + vy * vy), 0, 1)
+    return np.hypot(xx - (ax + t * vx), yy - (ay + t * vy)) - radius
+
+
 def blur(a, sigma, ss=SS):
     """Gaussian blur with sigma in final pixels; light leaving the frame is lost.
 

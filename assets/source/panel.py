@@ -9,8 +9,8 @@ import numpy as np
 from PIL import Image, ImageDraw
 
 import lettering
-from paint import (SS, add, blur, coverage, downsample, ellipse_distance, glow, grain, grid, mix,
-                   over, ramp, rgb, smoothstep, tone, to_bytes)
+from paint import (SS, add, blur, capsule, coverage, downsample, ellipse_distance, glow, grid, over,
+                   ramp, rgb, smoothstep, tone, to_bytes)
 
 W, H = 333, 415
 HEAD_X, HEAD_Y = 166.5, 104.0
@@ -50,13 +50,6 @@ def _shape(points, soften=0.35):
     img = Image.new("L", (W * SS, H * SS), 0)
     ImageDraw.Draw(img).polygon([(x * SS, y * SS) for x, y in _smooth_closed(points)], fill=255)
     return blur(np.asarray(img, dtype=np.float64) / 255.0, soften)
-
-
-def _capsule(xx, yy, a, b, r):
-    (ax, ay), (bx, by) = a, b
-    vx, vy = bx - ax, by - ay
-    t = np.clip(((xx - ax) * vx + (yy - ay) * vy) / (vx * vx + vy * vy), 0, 1)
-    return np.hypot(xx - (ax + t * vx), yy - (ay + t * vy)) - r
 
 
 def _rim(mask, width):
@@ -158,7 +151,7 @@ def _figure(img, xx, yy):
     mouth = np.exp(-(((xx - HEAD_X) / 3.2) ** 2 + ((yy - HEAD_Y - 12.2) / 0.7) ** 2))
     img = img * (1 - 0.55 * mouth)[..., None]
     # The raised hand, palm forward, in blessing.
-    hand_sdf = np.minimum.reduce([_capsule(xx, yy, a, b, r) for a, b, r in FINGERS + [THUMB]])
+    hand_sdf = np.minimum.reduce([capsule(xx, yy, *a, *b, r) for a, b, r in FINGERS + [THUMB]])
     hand = np.maximum(coverage(hand_sdf), _shape(PALM, 0.4))
     hand_level = 0.62 + 0.25 * np.exp(-((yy - 128) / 14) ** 2) - 0.15 * smoothstep(120, 100, yy)
     hand_colour = ramp(np.clip(hand_level, 0, 1), skin_ramp)

@@ -1,8 +1,10 @@
 """The small pieces: About background, round buttons, banner, icons and cursor."""
 import numpy as np
 
+import flame
 import lettering
-from paint import (add, blur, box_sdf, coverage, downsample, ellipse_distance, glow, grain, grid,
+from flame import Flame
+from paint import (add, blur, box_sdf, capsule, coverage, downsample, ellipse_distance, glow, grain, grid,
                    mix, over, rgb, smoothstep, solid, tone, to_bytes)
 
 NEAR_BLACK = rgb(10, 7, 9)
@@ -148,25 +150,15 @@ def greeting_banner():
 ICON = 32
 
 
-def _small_flame(xx, yy, cx, base, height, width):
-    t = (base - yy) / height
-    tc = np.clip(t, 0, 1)
-    r = width / 2 * np.sin(np.pi * tc ** 0.62) ** 0.85
-    alpha = smoothstep(0.3, -0.3, np.abs(xx - cx) - r) * (t >= 0) * (t <= 1)
-    n = np.clip(np.abs(xx - cx) / np.maximum(r, 1e-3), 0, 1)
-    colour = mix(np.broadcast_to(rgb(255, 214, 96), xx.shape + (3,)), rgb(240, 96, 30),
-                 np.clip(smoothstep(0.5, 1.0, n) + 0.6 * smoothstep(0.55, 1, tc), 0, 1))
-    core = np.sqrt(((tc - 0.3) / 0.3) ** 2 + (n / 0.55) ** 2)
-    colour = mix(colour, rgb(255, 252, 238), 1 - smoothstep(0.45, 1.0, core))
-    return colour, alpha
+# The icons' flame: the card's resting flame, scaled to the icon.
+ICON_FLAME = Flame(height=12.5, width=6.5)
 
 
 def _icon_candle(ground, ss=8, bottom=31.0):
     xx, yy = grid(ICON, ICON, ss)
     img = ground.copy()
     cx = 16.0
-    colour, alpha = _small_flame(xx, yy, cx, 15.0, 12.5, 6.5)
-    light = colour * alpha[..., None]
+    light, alpha = flame.light(xx, yy, ICON_FLAME, cx, 15.0, soft=0.3)
     img = img + glow(light, [(2.0, 0.7), (5.5, 0.6)], ss) * rgb(255, 160, 70)
     u = np.clip((xx - cx) / 5.0, -1, 1)
     body = box_sdf(xx, yy, cx - 5, 16.5, cx + 5, bottom, radius=0.6)
@@ -210,21 +202,15 @@ def about_icon():
 # ---------------------------------------------------------------- Pointing hand cursor
 
 
-def _capsule(u, v, ax, ay, bx, by, rad):
-    vx, vy = bx - ax, by - ay
-    t = np.clip(((u - ax) * vx + (v - ay) * vy) / (vx * vx + vy * vy), 0, 1)
-    return np.hypot(u - (ax + t * vx), v - (ay + t * vy)) - rad
-
-
 def _hand_parts(u, v):
     """An upright pointing hand in local pixels: u to the right, v down, the
     fingertip's extreme at the origin. Returns signed distances per part."""
-    index = _capsule(u, v, 0, 2.2, 0, 16, 2.2)
-    curled = [_capsule(u, v, 4.3, 12.0, 4.3, 17.0, 2.15),
-              _capsule(u, v, 8.4, 14.0, 8.4, 18.5, 2.1),
-              _capsule(u, v, 12.1, 16.5, 12.1, 19.5, 1.9)]
+    index = capsule(u, v, 0, 2.2, 0, 16, 2.2)
+    curled = [capsule(u, v, 4.3, 12.0, 4.3, 17.0, 2.15),
+              capsule(u, v, 8.4, 14.0, 8.4, 18.5, 2.1),
+              capsule(u, v, 12.1, 16.5, 12.1, 19.5, 1.9)]
     palm = box_sdf(u, v, -2.2, 15.0, 14.0, 26.0, radius=3.6)
-    thumb = _capsule(u, v, -1.0, 21.0, -5.6, 15.6, 2.1)
+    thumb = capsule(u, v, -1.0, 21.0, -5.6, 15.6, 2.1)
     cuff = box_sdf(u, v, -0.6, 24.5, 12.6, 28.5, radius=1.0)
     return index, curled, palm, thumb, cuff
 
