@@ -75,6 +75,24 @@ def _cross(xx, yy):
     return emission + halo + rays_light[..., None] * GOLD
 
 
+def _bokeh(xx, yy):
+    """A few soft, out-of-focus points of warm light far behind the cross."""
+    rng = np.random.default_rng(404)
+    light = np.zeros(xx.shape)
+    placed = 0
+    while placed < 14:
+        # Alternate sides so the lights balance around the cross.
+        x = rng.uniform(8, AXIS) if placed % 2 == 0 else rng.uniform(AXIS, W - 8)
+        y = rng.uniform(10, 330)
+        if abs(x - AXIS) < 40 or (abs(y - 96) < 28 and abs(x - AXIS) < 95):
+            continue  # keep the cross and candle clear
+        r = rng.uniform(3.0, 9.0)
+        disc = smoothstep(r, r - 1.5, np.hypot(xx - x, yy - y))
+        light += disc * rng.uniform(0.04, 0.11) * (1.0 + 0.4 * smoothstep(r - 3, r, np.hypot(xx - x, yy - y)))
+        placed += 1
+    return blur(light, 0.8)[..., None] * rgb(255, 150, 110)
+
+
 def _flame_layer(xx, yy, f):
     """The flame with its close halo and the heat streak above it, as light to add."""
     light, alpha = flame.light(xx, yy, f, AXIS, FLAME_BASE_Y)
@@ -182,7 +200,7 @@ def render():
     """Returns {name: 8-bit RGB picture} for the card face and its three flame frames."""
     xx, yy = grid(W, H)
     resting = FLAMES["CardFace"]
-    img = _ground(xx, yy) + _cross(xx, yy)
+    img = _ground(xx, yy) + _bokeh(xx, yy) + _cross(xx, yy)
     # The wide warm halo of the resting flame lights the whole scene and never moves.
     rest_light, _, _ = _flame_layer(xx, yy, resting)
     img = img + glow(rest_light, [(20, 1.1), (55, 0.9)]) * FLAME_LIGHT
