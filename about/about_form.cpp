@@ -11,13 +11,6 @@ namespace velmora {
 
 namespace {
 
-template <class T>
-T& control(rt::Form& form, const char* name) {
-    auto* found = dynamic_cast<T*>(form.find(name));
-    if (!found) throw rt::RuntimeError(rt::ErrorCode::ObjectRequired, "Object required");
-    return *found;
-}
-
 bool build(rt::Form& form) {
     buildForm(form, aboutWindowDesign());
     return true;
@@ -28,12 +21,12 @@ bool build(rt::Form& form) {
 AboutForm::AboutForm(rt::Application& app)
     : rt::Form(app, "Form2"),
       built_(build(*this)),
-      Label2(control<rt::Label>(*this, "Label2")),
-      Label3(control<rt::Label>(*this, "Label3")),
-      Label4(control<rt::Label>(*this, "Label4")),
-      LabelBrek(control<rt::Label>(*this, "LabelBrek")),
-      Line2(control<rt::LineControl>(*this, "Line2")),
-      PictureClose(control<rt::PictureBox>(*this, "PictureClose")) {
+      Label2(findControl<rt::Label>(*this, "Label2")),
+      Label3(findControl<rt::Label>(*this, "Label3")),
+      Label4(findControl<rt::Label>(*this, "Label4")),
+      LabelBrek(findControl<rt::Label>(*this, "LabelBrek")),
+      Line2(findControl<rt::LineControl>(*this, "Line2")),
+      PictureClose(findControl<rt::PictureBox>(*this, "PictureClose")) {
     bindHandlers();
 }
 

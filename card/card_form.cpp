@@ -11,13 +11,6 @@ namespace velmora {
 namespace {
 
 template <class T>
-T& control(rt::Form& form, const char* name, int index = -1) {
-    auto* found = dynamic_cast<T*>(form.find(name, index));
-    if (!found) throw rt::RuntimeError(rt::ErrorCode::ObjectRequired, "Object required");
-    return *found;
-}
-
-template <class T>
 rt::ControlArray<T> controlArray(rt::Form& form, const char* name) {
     rt::ControlArray<T> members;
     for (int i = 0; rt::Control* c = form.find(name, i); ++i) members.add(dynamic_cast<T&>(*c));
@@ -36,20 +29,20 @@ CardForm::CardForm(rt::Application& app, Program& program)
       built_(build(*this)),
       Picture1(controlArray<rt::PictureBox>(*this, "Picture1")),
       Label1(controlArray<rt::Label>(*this, "Label1")),
-      Picture2(control<rt::PictureBox>(*this, "Picture2")),
-      Picture3(control<rt::PictureBox>(*this, "Picture3")),
-      PictureClose(control<rt::PictureBox>(*this, "PictureClose")),
-      PictureAbout(control<rt::PictureBox>(*this, "PictureAbout")),
-      Image1(control<rt::ImageControl>(*this, "Image1")),
-      Command1(control<rt::CommandButton>(*this, "Command1")),
-      Command20(control<rt::CommandButton>(*this, "Command20")),
-      Text1(control<rt::TextBox>(*this, "Text1")),
-      Shape1(control<rt::Shape>(*this, "Shape1")),
-      Label2(control<rt::Label>(*this, "Label2")),
-      Timer1(control<rt::TimerControl>(*this, "Timer1")),
-      Timer2(control<rt::TimerControl>(*this, "Timer2")),
-      Timer4(control<rt::TimerControl>(*this, "Timer4")),
-      TimerScreenShots(control<rt::TimerControl>(*this, "TimerScreenShots")),
+      Picture2(findControl<rt::PictureBox>(*this, "Picture2")),
+      Picture3(findControl<rt::PictureBox>(*this, "Picture3")),
+      PictureClose(findControl<rt::PictureBox>(*this, "PictureClose")),
+      PictureAbout(findControl<rt::PictureBox>(*this, "PictureAbout")),
+      Image1(findControl<rt::ImageControl>(*this, "Image1")),
+      Command1(findControl<rt::CommandButton>(*this, "Command1")),
+      Command20(findControl<rt::CommandButton>(*this, "Command20")),
+      Text1(findControl<rt::TextBox>(*this, "Text1")),
+      Shape1(findControl<rt::Shape>(*this, "Shape1")),
+      Label2(findControl<rt::Label>(*this, "Label2")),
+      Timer1(findControl<rt::TimerControl>(*this, "Timer1")),
+      Timer2(findControl<rt::TimerControl>(*this, "Timer2")),
+      Timer4(findControl<rt::TimerControl>(*this, "Timer4")),
+      TimerScreenShots(findControl<rt::TimerControl>(*this, "TimerScreenShots")),
       program_(program) {
     bindHandlers();
 }

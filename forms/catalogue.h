@@ -10,6 +10,7 @@
 
 #include "pictures.h"
 #include "runtime/control.h"
+#include "runtime/graphics/errors.h"
 #include "runtime/form.h"
 #include "runtime/units.h"
 
@@ -68,5 +69,14 @@ const FormDesign& aboutWindowDesign();
 
 // Creates every control of the design on the window, with its properties.
 void buildForm(rt::Form& form, const FormDesign& design);
+
+// The window's control of that name and index, of the kind the caller
+// expects; a missing control is the runtime's "Object required" error.
+template <class T>
+T& findControl(rt::Form& form, const char* name, int index = -1) {
+    auto* found = dynamic_cast<T*>(form.find(name, index));
+    if (!found) throw rt::RuntimeError(rt::ErrorCode::ObjectRequired, "Object required");
+    return *found;
+}
 
 }  // namespace velmora
