@@ -249,6 +249,50 @@ void checkBmp(std::span<const std::uint8_t> bytes) {
     if (!r.has(pixelsAt, stride * std::uint64_t(height))) invalid();
 }
 
+// The JPEG decoder builds its Huffman tables without checking that a table
+// lists at most 256 codes, and writes past its arrays when one lists more.
+// Every marker segment is walked here first (skipping the entropy-coded
+// data after each start of scan) and such tables are refused.
+void checkJpeg(std::span<const std::uint8_t> bytes) {
+    const Reader r(bytes);
+    std::uint64_t at = 2;  // past the start-of-image marker
+    const std::uint64_t end = r.size();
+    while (at + 1 < end) {
+        if (r.u8(at) != 0xFF) invalid();
+        const int marker = r.u8(at + 1);
+        if (marker == 0xFF) {  // fill byte
+            ++at;
+            continue;
+        }
+        at += 2;
+        if (marker == 0xD9) return;                                // end of image
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length
+        const std::uint64_t length = std::uint64_t(r.u8(at) << 8 | r.u8(at + 1));
+        if (length < 2 || !r.has(at, length)) invalid();
+        if (marker == 0xC4) {
+            // One or more tables: class/id byte, 16 code counts, the symbols.
+            std::uint64_t t = at + 2;
+            while (t < at + length) {
+                if (t + 17 > at + length) invalid();
+                unsigned codes = 0;
+                for (int i = 1; i <= 16; ++i) codes += r.u8(t + std::uint64_t(i));
+                if (codes > 256 || t + 17 + codes > at + length) invalid();
+                t += 17 + codes;
+            }
+        }
+        at += length;
+        if (marker == 0xDA) {
+            // Entropy-coded data runs to the next marker that is neither a
+            // stuffed zero nor a restart marker.
+            while (at + 1 < end) {
+                const int next = r.u8(at + 1);
+                if (r.u8(at) == 0xFF && next != 0 && !(next >= 0xD0 && next <= 0xD7) && next != 0xFF) break;
+                ++at;
+            }
+        }
+    }
+}
+
 void putU16(std::string& out, unsigned v) {
     out.push_back(char(v & 0xFF));
     out.push_back(char((v >> 8) & 0xFF));
@@ -266,6 +310,7 @@ PictureRef decodePicture(std::span<const std::uint8_t> bytes) {
     auto picture = std::make_shared<Picture>();
     if (startsWith(bytes, {0xFF, 0xD8, 0xFF})) {
         picture->format = PictureFormat::Jpeg;
+        checkJpeg(bytes);
     } else if (startsWith(bytes, {'B', 'M'})) {
         picture->format = PictureFormat::Bmp;
         checkBmp(bytes);

@@ -269,3 +269,17 @@ TEST(PictureDecodingErrors, CorruptBmpHeaders) {
     expectInvalid(corrupt(22, 3));            // taller than its rows
     expectInvalid(corrupt(30, 1));            // run-length compression
 }
+
+TEST(PictureDecodingErrors, JpegHuffmanTableWithTooManyCodes) {
+    Bytes jpeg = jpegOf(16, 16, {10, 200, 30});
+    std::size_t dht = 0;
+    for (std::size_t i = 2; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC4) {
+            dht = i;
+            break;
+        }
+    ASSERT_NE(dht, 0u);
+    // Marker (2), length (2), class/id (1), then 16 code counts: 16 x 32 = 512 codes.
+    for (std::size_t i = 0; i < 16; ++i) jpeg[dht + 5 + i] = 32;
+    expectInvalid(jpeg);
+}
