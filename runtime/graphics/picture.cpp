@@ -106,6 +106,21 @@ void makeOpaque(Bitmap& image) {
     for (Pixel& p : image.pixels()) p |= kOpaque;
 }
 
+// The PNG decoder sizes its buffer from each chunk's announced length before
+// reading the chunk, so a tiny file could ask for gigabytes. Every chunk up to
+// IEND must lie wholly inside the bytes given.
+void checkPng(std::span<const std::uint8_t> bytes) {
+    const Reader r(bytes);
+    std::uint64_t at = 8;  // past the signature
+    for (;;) {
+        const auto b = r.sub(at, 8);
+        const std::uint64_t length = std::uint64_t(b[0]) << 24 | std::uint64_t(b[1]) << 16 | std::uint64_t(b[2]) << 8 | b[3];
+        if (!r.has(at + 8, length + 4)) invalid();
+        if (b[4] == 'I' && b[5] == 'E' && b[6] == 'N' && b[7] == 'D') return;
+        at += 8 + length + 4;
+    }
+}
+
 // Decodes the BMP-encoded image of an icon or cursor: a BITMAPINFOHEADER whose
 // height counts both the colour bits and the AND mask, a palette for 1, 4 and
 // 8 bits a pixel, the colour rows, then the one-bit AND mask rows (1 =
@@ -208,7 +223,12 @@ PictureRef decodeIconFile(std::span<const std::uint8_t> bytes) {
 
     auto picture = std::make_shared<Picture>();
     picture->format = type == 2 ? PictureFormat::Cursor : PictureFormat::Icon;
-    picture->image = isPng(data) ? decodeWithStb(data) : decodeIconBitmap(Reader(data));
+    if (isPng(data)) {
+        checkPng(data);
+        picture->image = decodeWithStb(data);
+    } else {
+        picture->image = decodeIconBitmap(Reader(data));
+    }
     if (type == 2) {
         picture->hotspotX = hotspotX;
         picture->hotspotY = hotspotY;

@@ -283,3 +283,15 @@ TEST(PictureDecodingErrors, JpegHuffmanTableWithTooManyCodes) {
     for (std::size_t i = 0; i < 16; ++i) jpeg[dht + 5 + i] = 32;
     expectInvalid(jpeg);
 }
+
+TEST(PictureDecodingErrors, PngChunksMustFitTheIconImage) {
+    const Bytes png = pngOf(2, 2, std::vector<std::uint8_t>(16, 200));
+    // Every cut of the PNG inside the icon is refused, not read past.
+    for (std::size_t n = 8; n < png.size(); ++n)
+        expectInvalid(testimg::iconFile(1, 2, 2, Bytes(png.begin(), png.begin() + std::ptrdiff_t(n))));
+    // A chunk announcing far more data than there is.
+    Bytes huge = png;
+    const std::size_t firstChunkAfterHeader = 8 + 8 + 13 + 4;
+    huge[firstChunkAfterHeader] = 0x7F;
+    expectInvalid(testimg::iconFile(1, 2, 2, huge));
+}
