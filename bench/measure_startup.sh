@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Measures the card's start-up latency (exec to the first frame on screen)
+# and its resident memory, on a private Xvfb.
+#
+# usage: bash bench/measure_startup.sh [-n RUNS] [-w none|openbox] [-m] [-t TIMES] <velmora-exe> <startup_probe-exe>
+#
+#   -n RUNS   start the program this many times (default 20) and report the
+#             minimum, median and maximum of exec-to-mapped,
+#             exec-to-first-frame, and the processor time and run-queue wait
+#             of the program's main thread up to that frame, in milliseconds
+#   -w WM     no window manager (none, the default) or openbox
+#   -m        also run it once more and report VmRSS and VmHWM at 2 s and
+#             at 30 s after exec
+#   -t TIMES  with -m, the seconds after exec to read them at (default 2,30)
+#
+# Builds nothing: build a Release tree first, e.g.
+#   cmake -S . -B build-perf -G Ninja -DCMAKE_BUILD_TYPE=Release
+#   ninja -C build-perf velmora startup_probe
+#   bash bench/measure_startup.sh -m build-perf/velmora build-perf/bench/startup_probe
+#
+# Needs Xvfb (and openbox for -w openbox). Start-up times depend on the
+# machine's load: run it on an otherwise idle machine (or, as root on a
+# shared one, under `nice -n -15`, which the X server and the program
+# inherit), and check the run-queue wait it reports: a large wait means the
+# figures measure the machine, not the program.
+set -euo pipefail
+
+runs=20
+wm=none
+memory=0
+times=2,30
+while getopts "n:w:mt:" option; do
+    case $option in
+        n) runs=$OPTARG ;;
+        w) wm=$OPTARG ;;
+        m) memory=1 ;;
+        t) times=$OPTARG ;;
+        *) sed -n '5,14p' "$0" >&2; exit 2 ;;
+    esac
+done
+shift $((OPTIND - 1))
+if [[ $# -ne 2 || ! -x "$1" || ! -x "$2" ]]; then
+    sed -n '5,14p' "$0" >&2
+    exit 2
+fi
+exe=$(readlink -f "$1")
+probe=$(readlink -f "$2")
+[[ "$wm" == none || "$wm" == openbox ]] || { echo "unknown window manager: $wm" >&2; exit 2; }
+
+tmp=$(mktemp -d "${TMPDIR:-/tmp}/velmora-startup.XXXXXX")
+pids=()
+cleanup() {
+    local i
+    for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+        kill "${pids[i]}" 2>/dev/null && wait "${pids[i]}" 2>/dev/null
+    done
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Xvfb picks a free display number itself and writes it once it listens.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 200); do
+    grep -q '[0-9]' "$tmp/display" && break
+    sleep 0.05
+done
+grep -q '[0-9]' "$tmp/display" || { echo "Xvfb did not start:" >&2; cat "$tmp/xvfb.log" >&2; exit 1; }
+export DISPLAY=":$(tr -dc '0-9' <"$tmp/display")"
+
+if [[ "$wm" == openbox ]]; then
+    openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
+    pids+=($!)
+    for _ in $(seq 200); do
+        [[ "$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null)" == *"window id"* ]] && break
+        sleep 0.05
+    done
+fi
+
+# Prints "min median max" of the numbers on stdin.
+stats() {
+    sort -n | awk '{ v[NR] = $1 } END {
+        if (NR == 0) exit 1
+        m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2
+        printf "%.1f %.1f %.1f\n", v[1], m, v[NR] }'
+}
+
+echo "display $DISPLAY, window manager: $wm, $runs runs of $exe"
+: >"$tmp/runs"
+for ((run = 1; run <= runs; run++)); do
+    if ! "$probe" -- "$exe" >>"$tmp/runs" 2>"$tmp/probe.err"; then
+        echo "run $run failed:" >&2
+        cat "$tmp/probe.err" >&2
+        exit 1
+    fi
+    sleep 0.2  # let the server settle after the window goes
+done
+read -r mapMin mapMed mapMax < <(sed -n 's/.*map_ms=\([0-9.]*\).*/\1/p' "$tmp/runs" | stats)
+read -r frameMin frameMed frameMax < <(sed -n 's/.*frame_ms=\([0-9.]*\).*/\1/p' "$tmp/runs" | stats)
+echo "exec to mapped      (ms): min $mapMin  median $mapMed  max $mapMax"
+echo "exec to first frame (ms): min $frameMin  median $frameMed  max $frameMax"
+# The program's own processor time by its first frame, and the time it
+# stood ready while other processes had the processors.
+read -r cpuMin cpuMed cpuMax < <(sed -n 's/.*cpu_ms=\([0-9.]*\).*/\1/p' "$tmp/runs" | stats)
+read -r waitMin waitMed waitMax < <(sed -n 's/.*wait_ms=\([0-9.]*\).*/\1/p' "$tmp/runs" | stats)
+echo "main thread cpu     (ms): min $cpuMin  median $cpuMed  max $cpuMax"
+echo "main thread waiting (ms): min $waitMin  median $waitMed  max $waitMax"
+
+if ((memory)); then
+    "$probe" --memory "$times" -- "$exe" >"$tmp/memory"
+    sed -n 's/^at=\(.*\) rss_kb=\(.*\) hwm_kb=\(.*\)$/resident at \1: VmRSS \2 kB, VmHWM \3 kB/p' "$tmp/memory"
+fi
