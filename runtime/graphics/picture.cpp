@@ -269,12 +269,16 @@ void checkBmp(std::span<const std::uint8_t> bytes) {
     if (!r.has(pixelsAt, stride * std::uint64_t(height))) invalid();
 }
 
-// The JPEG decoder builds its Huffman tables without checking that a table
-// lists at most 256 codes, and writes past its arrays when one lists more.
-// Every marker segment is walked here first (skipping the entropy-coded
-// data after each start of scan) and such tables are refused.
+// The JPEG decoder trusts its Huffman tables too far: it builds a table that
+// lists more than 256 codes by writing past its arrays, and it decodes with a
+// table that was never defined, reading uninitialised offsets. Every marker
+// segment is walked here first (skipping the entropy-coded data after each
+// start of scan): tables must list at most 256 codes, and each scan may only
+// use tables defined before it.
 void checkJpeg(std::span<const std::uint8_t> bytes) {
     const Reader r(bytes);
+    bool defined[2][4] = {};  // [DC or AC][table id]
+    bool progressive = false;
     std::uint64_t at = 2;  // past the start-of-image marker
     const std::uint64_t end = r.size();
     while (at + 1 < end) {
@@ -285,22 +289,42 @@ void checkJpeg(std::span<const std::uint8_t> bytes) {
             continue;
         }
         at += 2;
-        if (marker == 0xD9) return;                                // end of image
+        if (marker == 0xD9) return;                                          // end of image
         if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) continue;  // no length
         const std::uint64_t length = std::uint64_t(r.u8(at) << 8 | r.u8(at + 1));
         if (length < 2 || !r.has(at, length)) invalid();
+        const std::uint64_t body = at + 2, bodyEnd = at + length;
+        if (marker == 0xC2) progressive = true;
         if (marker == 0xC4) {
             // One or more tables: class/id byte, 16 code counts, the symbols.
-            std::uint64_t t = at + 2;
-            while (t < at + length) {
-                if (t + 17 > at + length) invalid();
+            for (std::uint64_t t = body; t < bodyEnd;) {
+                if (t + 17 > bodyEnd) invalid();
+                const int tableClass = r.u8(t) >> 4, id = r.u8(t) & 15;
+                if (tableClass > 1 || id > 3) invalid();
                 unsigned codes = 0;
                 for (int i = 1; i <= 16; ++i) codes += r.u8(t + std::uint64_t(i));
-                if (codes > 256 || t + 17 + codes > at + length) invalid();
+                if (codes > 256 || t + 17 + codes > bodyEnd) invalid();
+                defined[tableClass][id] = true;
                 t += 17 + codes;
             }
         }
-        at += length;
+        if (marker == 0xDA) {
+            // Start of scan: components and their tables, then the spectral
+            // selection and successive approximation of a progressive scan.
+            const unsigned count = r.u8(body);
+            if (length < 2 + 1 + 2 * std::uint64_t(count) + 3) invalid();
+            const std::uint64_t tail = body + 1 + 2 * std::uint64_t(count);
+            const int spectralStart = r.u8(tail), approxHigh = r.u8(tail + 2) >> 4;
+            const bool usesDc = !progressive || (spectralStart == 0 && approxHigh == 0);
+            const bool usesAc = !progressive || spectralStart > 0;
+            for (unsigned c = 0; c < count; ++c) {
+                const int tables = r.u8(body + 2 + 2 * std::uint64_t(c));
+                const int dc = tables >> 4, ac = tables & 15;
+                if (usesDc && (dc > 3 || !defined[0][dc])) invalid();
+                if (usesAc && (ac > 3 || !defined[1][ac])) invalid();
+            }
+        }
+        at = bodyEnd;
         if (marker == 0xDA) {
             // Entropy-coded data runs to the next marker that is neither a
             // stuffed zero nor a restart marker.

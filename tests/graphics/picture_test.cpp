@@ -295,3 +295,18 @@ TEST(PictureDecodingErrors, PngChunksMustFitTheIconImage) {
     huge[firstChunkAfterHeader] = 0x7F;
     expectInvalid(testimg::iconFile(1, 2, 2, huge));
 }
+
+TEST(PictureDecodingErrors, JpegScanUsingAnUndefinedHuffmanTable) {
+    Bytes jpeg = jpegOf(16, 16, {10, 200, 30});
+    std::size_t sos = 0;
+    for (std::size_t i = 2; i + 1 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA) {
+            sos = i;
+            break;
+        }
+    ASSERT_NE(sos, 0u);
+    // Marker (2), length (2), component count (1), then component id and
+    // table selectors: point the first component at DC and AC tables 3.
+    jpeg[sos + 6] = 0x33;
+    expectInvalid(jpeg);
+}
