@@ -1,0 +1,147 @@
+// Stacking and compositing: windowless controls behind windowed ones,
+// ZOrder, hidden controls, what AutoRedraw keeps, and the compositor
+// presenting only what changed.
+#include <gtest/gtest.h>
+
+#include "runtime_fixture.h"
+
+namespace rt::testing {
+namespace {
+
+constexpr OleColor kRed = RGB(255, 0, 0), kBlue = RGB(0, 0, 255), kGreen = RGB(0, 255, 0);
+constexpr OleColor kYellow = RGB(255, 255, 0);
+const Pixel kWhitePixel = rgbPixel(255, 255, 255);
+
+TEST(Stacking, LabelsStayBehindPictureBoxesWhateverTheOrder) {
+    for (bool labelFirst : {true, false}) {
+        SCOPED_TRACE(labelFirst ? "label listed in front" : "label listed behind");
+        Desk d;
+        auto addLabel = [&] {
+            Label& l = d.add<Label>("L", 10, 10, 50, 50);
+            l.setBackStyle(1);
+            l.setBackColor(kRed);
+            return &l;
+        };
+        Label* label = labelFirst ? addLabel() : nullptr;
+        d.box("P", 30, 30, 50, 50, kBlue);
+        if (!label) label = addLabel();
+        label->ZOrder();  // in front of its own sort only
+        const Bitmap frame = d.form.renderAll();
+        EXPECT_EQ(frame.at(40, 40), colourToPixel(kBlue));
+        EXPECT_EQ(frame.at(15, 15), colourToPixel(kRed));
+        EXPECT_EQ(frame.at(70, 70), colourToPixel(kBlue));
+        // Pointer input goes to what is seen.
+        EXPECT_EQ(d.form.controlAt(40, 40)->Name(), "P");
+        EXPECT_EQ(d.form.controlAt(15, 15)->Name(), "L");
+    }
+}
+
+TEST(Stacking, ZOrderBringsAPictureBoxToTheFront) {
+    Desk d;
+    PictureBox& green = d.box("G", 10, 10, 40, 40, kGreen);
+    PictureBox& blue = d.box("B", 30, 30, 40, 40, kBlue);
+    EXPECT_EQ(d.form.renderAll().at(35, 35), colourToPixel(kGreen));  // listed first: in front
+    blue.ZOrder();
+    EXPECT_EQ(d.form.renderAll().at(35, 35), colourToPixel(kBlue));
+    EXPECT_EQ(d.form.controlAt(35, 35), &blue);
+    green.ZOrder();
+    EXPECT_EQ(d.form.renderAll().at(35, 35), colourToPixel(kGreen));
+    green.ZOrder(1);  // to the back
+    EXPECT_EQ(d.form.renderAll().at(35, 35), colourToPixel(kBlue));
+}
+
+TEST(Stacking, HiddenControlsAreNotDrawnAndKeepTheirPersistentDrawing) {
+    Desk d;
+    PictureBox& kept = d.box("Kept", 10, 10, 30, 30, kBlue, /*autoRedraw=*/true);
+    PictureBox& lost = d.box("Lost", 100, 10, 30, 30, kBlue, /*autoRedraw=*/false);
+    kept.setVisible(false);
+    lost.setVisible(false);
+    const float t = d.tpp();
+    for (PictureBox* b : {&kept, &lost}) b->Line(DrawingSurface::kLineBox, 5 * t, 5 * t, 15 * t, 15 * t, kYellow);
+    Bitmap frame = d.form.renderAll();
+    EXPECT_EQ(frame.at(20, 20), kWhitePixel);  // hidden: the form shows through
+    EXPECT_EQ(frame.at(15, 15), kWhitePixel);
+    kept.setVisible(true);
+    lost.setVisible(true);
+    frame = d.form.renderAll();
+    EXPECT_EQ(frame.at(15, 15), colourToPixel(kYellow));   // the outline's corner
+    EXPECT_EQ(frame.at(20, 20), colourToPixel(kBlue));
+    EXPECT_EQ(frame.at(105, 15), colourToPixel(kBlue));    // screen-only drawing: repainted away
+    EXPECT_EQ(d.form.controlAt(20, 20), &kept);
+}
+
+TEST(Compositing, PersistentDrawingSurvivesASiblingPassingOver) {
+    Desk d;
+    d.form.Show();
+    PictureBox& drawn = d.box("Drawn", 10, 10, 40, 40, kBlue, /*autoRedraw=*/true);
+    PictureBox& cover = d.box("Cover", 120, 10, 40, 40, kGreen);
+    cover.ZOrder();
+    const float t = d.tpp();
+    drawn.Line(DrawingSurface::kLineBox, 10 * t, 10 * t, 30 * t, 30 * t, kYellow);
+    d.form.compose();
+    EXPECT_EQ(d.window().screen.at(20, 20), colourToPixel(kYellow));
+    cover.setLeft(5 * t);
+    d.form.compose();
+    EXPECT_EQ(d.window().screen.at(20, 20), colourToPixel(kGreen));
+    cover.setLeft(120 * t);
+    d.form.compose();
+    EXPECT_EQ(d.window().screen.at(20, 20), colourToPixel(kYellow));
+    EXPECT_EQ(d.window().screen.at(39, 39), colourToPixel(kYellow));
+    EXPECT_EQ(d.window().screen.at(40, 40), colourToPixel(kBlue));
+}
+
+TEST(Compositing, ResizingLosesScreenOnlyDrawingButNotPersistentDrawing) {
+    Desk d;
+    d.form.Show();
+    PictureBox& screenOnly = d.box("S", 10, 10, 40, 40, kBlue, /*autoRedraw=*/false);
+    PictureBox& persistent = d.box("P", 100, 10, 40, 40, kBlue, /*autoRedraw=*/true);
+    const float t = d.tpp();
+    for (PictureBox* b : {&screenOnly, &persistent}) b->Line(0, 0, 5 * t, 30 * t, 5 * t, kYellow);
+    d.form.compose();
+    EXPECT_EQ(d.window().screen.at(10, 15), colourToPixel(kYellow));
+    EXPECT_EQ(d.window().screen.at(100, 15), colourToPixel(kYellow));
+    // The screen-only drawing was never in the image.
+    EXPECT_EQ(screenOnly.Image()->image.at(0, 5), colourToPixel(kBlue));
+    EXPECT_EQ(persistent.Image()->image.at(0, 5), colourToPixel(kYellow));
+
+    screenOnly.setWidth(60 * t);
+    persistent.setWidth(60 * t);
+    d.form.compose();
+    EXPECT_EQ(d.window().screen.at(10, 15), colourToPixel(kBlue));
+    EXPECT_EQ(d.window().screen.at(100, 15), colourToPixel(kYellow));
+    EXPECT_EQ(d.window().screen.at(155, 15), colourToPixel(kBlue));  // the new part
+}
+
+TEST(Compositing, PresentsOnlyTheDirtyRectangle) {
+    Desk d;
+    PictureBox& small = d.box("Small", 0, 0, 10, 10, kRed);
+    d.form.Show();
+    d.form.compose();
+    const int presents = d.window().presents;
+    EXPECT_EQ(d.window().screen.at(5, 5), colourToPixel(kRed));
+
+    small.setLeft(50 * d.tpp());
+    small.setTop(20 * d.tpp());
+    d.form.compose();
+    EXPECT_EQ(d.window().presents, presents + 1);
+    // Old and new places, and nothing else.
+    EXPECT_EQ(d.window().lastPresented, (Rect{0, 0, 60, 30}));
+    EXPECT_EQ(d.window().screen.at(5, 5), kWhitePixel);
+    EXPECT_EQ(d.window().screen.at(55, 25), colourToPixel(kRed));
+
+    d.form.compose();  // nothing changed
+    EXPECT_EQ(d.window().presents, presents + 1);
+    small.setVisible(false);
+    d.form.compose();
+    EXPECT_EQ(d.window().presents, presents + 2);
+    EXPECT_EQ(d.window().lastPresented, (Rect{50, 20, 10, 10}));
+    EXPECT_EQ(d.window().screen.at(55, 25), kWhitePixel);
+    // A hidden control's changes leave the screen alone.
+    small.setBackColor(kGreen);
+    small.setLeft(0);
+    d.form.compose();
+    EXPECT_EQ(d.window().presents, presents + 2);
+}
+
+}  // namespace
+}  // namespace rt::testing
