@@ -69,6 +69,15 @@ void Control::move(float left, float top, float width, float height) {
     checkSize(width, height);
     if (left == left_ && top == top_ && width == width_ && height == height_) return;
     const bool resized = width != width_ || height != height_;
+    // A move by less than a pixel changes nothing on screen: the card's
+    // shake draws many offsets that land on the same pixel, and each would
+    // otherwise recompose and present the whole card face.
+    if (!resized && twipsToPixels(left, twipsPerPixelX()) == twipsToPixels(left_, twipsPerPixelX()) &&
+        twipsToPixels(top, twipsPerPixelY()) == twipsToPixels(top_, twipsPerPixelY())) {
+        left_ = left;
+        top_ = top;
+        return;
+    }
     invalidate();
     left_ = left;
     top_ = top;
