@@ -37,6 +37,7 @@ struct ShowTick {
     bool buttonsAfter = false;  // both picture buttons visible after the tick
     bool closeVisibleAfter = false, aboutVisibleAfter = false;
     bool timer2After = false, timer4After = false;
+    rt::Rect dirtyAfter;  // what the compositor will redraw after the tick
 
     bool frameChanged() const { return lastFrameAfter != lastFrameBefore; }
     bool panelChanged() const { return panelAfter != panelBefore; }
@@ -103,6 +104,7 @@ private:
             t.buttonsAfter = t.closeVisibleAfter && t.aboutVisibleAfter;
             t.timer2After = card.Timer2.Enabled();
             t.timer4After = card.Timer4.Enabled();
+            t.dirtyAfter = card.dirty();
             ticks_.push_back(t);
             if (afterTick) afterTick(t);
         };

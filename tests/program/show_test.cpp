@@ -183,6 +183,8 @@ TEST(ShowShake, CardFaceShakesOnlyStrictlyBetween18And25Seconds) {
     const PanelCourse course(recorder, card.Picture1(0).Height());
     ASSERT_NE(course.holdEnd, nullptr);
 
+    const float tpp = s.app().twipsPerPixelX();
+    int samePixelTicks = 0;
     std::set<float> offsets;
     bool sawExactly18 = false, sawExactly25 = false;
     float lastOffset = 0;
@@ -197,6 +199,13 @@ TEST(ShowShake, CardFaceShakesOnlyStrictlyBetween18And25Seconds) {
             EXPECT_GE(t.faceLeftAfter, -25);
             EXPECT_LE(t.faceLeftAfter, 25);
             EXPECT_EQ(t.shapeRequestsAfter, t.shapeRequestsBefore + 1) << "at " << t.showTime;
+            // An offset on the same pixel as the last one redraws nothing;
+            // another pixel redraws the whole card face.
+            if (t.showTime < 21.0 && !t.frameChanged()) {
+                const bool samePixel = std::nearbyint(t.faceLeftAfter / tpp) == std::nearbyint(t.faceLeftBefore / tpp);
+                EXPECT_EQ(t.dirtyAfter.empty(), samePixel) << "at " << t.showTime;
+                samePixelTicks += samePixel;
+            }
             offsets.insert(t.faceLeftAfter);
             lastOffset = t.faceLeftAfter;
         } else {
@@ -208,6 +217,7 @@ TEST(ShowShake, CardFaceShakesOnlyStrictlyBetween18And25Seconds) {
     EXPECT_TRUE(sawExactly18);
     EXPECT_TRUE(sawExactly25);
     EXPECT_GT(offsets.size(), 40u) << "the offsets are drawn at random from 51 values";
+    EXPECT_GT(samePixelTicks, 10);
 
     // After 25 s the card face keeps the last offset until the hold ends,
     // then rests at 0 for good.
