@@ -215,6 +215,13 @@ void Application::unloadForm(Form& form) {
     form.destroyWindow();
 }
 
+platform::WindowHandle Application::modalOwnerFor(const Form& form) const {
+    if (!modalStack_.empty() && modalStack_.back() != &form) return modalStack_.back()->hWnd();
+    for (const Form* other : forms_)
+        if (other != &form && other->isVisible()) return other->hWnd();
+    return platform::kNoWindow;
+}
+
 void Application::runModal(Form& form) {
     modalStack_.push_back(&form);
     try {

@@ -75,6 +75,9 @@ public:
     void loadForm(Form& form);
     void unloadForm(Form& form);
     void runModal(Form& form);
+    // The window a modal window blocks and stays above: the modal window
+    // already open, else the first loaded window shown.
+    platform::WindowHandle modalOwnerFor(const Form& form) const;
     Form* formFor(platform::WindowHandle window) const;
     const std::vector<Form*>& loadedForms() const { return forms_; }
     bool ended() const { return ended_; }

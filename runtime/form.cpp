@@ -123,6 +123,9 @@ void Form::Show(int modal) {
             app_.platform().setWindowBounds(window_, {screenX_, screenY_, outerPixelWidth(), outerPixelHeight()});
         }
         positioned_ = true;
+        // A modal window belongs to the window it blocks, so the desktop
+        // keeps it above that window.
+        app_.platform().setWindowOwner(window_, modal == 1 ? app_.modalOwnerFor(*this) : platform::kNoWindow);
         visible_ = true;
         invalidateAll();
         compose();

@@ -75,6 +75,9 @@ public:
     virtual void destroyWindow(WindowHandle window) = 0;
     virtual void setWindowBounds(WindowHandle window, const Rect& outer) = 0;
     virtual void setWindowVisible(WindowHandle window, bool visible) = 0;
+    // Keeps the window above its owner while both are shown, as a modal
+    // window stays above the window it blocks; kNoWindow: no owner.
+    virtual void setWindowOwner(WindowHandle window, WindowHandle owner) = 0;
     // Gives the window a shape for drawing and pointer input; null restores
     // the plain rectangle. A backend may skip a shape equal to the current one.
     virtual void setWindowShape(WindowHandle window, const Region* shape) = 0;

@@ -73,6 +73,9 @@ TEST(AboutWindow, OpensAsACentredOvalWithItsCloseButtonLevelWithTheTitle) {
         const HeadlessWindow& w = screenOf(s, about);
         ASSERT_TRUE(w.visible);
         EXPECT_FALSE(w.options.showInTaskbar);
+        // It belongs to the card window, so the desktop keeps it above the
+        // card even when the blocked card is clicked.
+        EXPECT_EQ(w.owner, s.cardWindow());
 
         // Its outer size in pixels, centred on the monitor.
         const float tpp = float(1440.0 / dpi);

@@ -76,6 +76,12 @@ void HeadlessPlatform::setWindowVisible(WindowHandle window, bool visible) {
     it->second.everShown = it->second.everShown || visible;
 }
 
+void HeadlessPlatform::setWindowOwner(WindowHandle window, WindowHandle owner) {
+    std::lock_guard lock(mutex_);
+    auto it = windows_.find(window);
+    if (it != windows_.end()) it->second.owner = owner;
+}
+
 void HeadlessPlatform::setWindowShape(WindowHandle window, const Region* shape) {
     std::lock_guard lock(mutex_);
     auto it = windows_.find(window);

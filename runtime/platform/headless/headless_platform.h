@@ -47,6 +47,7 @@ struct HeadlessWindow {
     bool visible = false;
     bool everShown = false;
     bool destroyed = false;
+    WindowHandle owner = kNoWindow;  // the window it stays above
     Bitmap screen;                 // what has been presented, window-sized
     std::optional<Region> shape;   // none: rectangular
     int shapeRequests = 0;         // calls of setWindowShape
@@ -70,6 +71,7 @@ public:
     void destroyWindow(WindowHandle window) override;
     void setWindowBounds(WindowHandle window, const Rect& outer) override;
     void setWindowVisible(WindowHandle window, bool visible) override;
+    void setWindowOwner(WindowHandle window, WindowHandle owner) override;
     void setWindowShape(WindowHandle window, const Region* shape) override;
     void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) override;
     void setCursor(WindowHandle window, const PictureRef& cursor) override;

@@ -22,6 +22,7 @@
 //  - pointer events: Press, Release, Move (motion compressed), Leave, Click
 //    and DoubleClick (ClickTracker), with the double-click interval from the
 //    desktop's XSETTINGS when it publishes one, else 400 ms.
+//  - setWindowOwner: WM_TRANSIENT_FOR, keeping a modal window above its owner.
 //  - openUrl: xdg-open in a detached grandchild, no shell, no zombies.
 //  - fontBytes: a lazy fontconfig lookup that answers only for the face asked.
 //  - clocks: CLOCK_MONOTONIC and the local wall clock with fractions.
@@ -432,6 +433,17 @@ public:
             XMapRaised(s_.display, Window(window));
         } else
             XWithdrawWindow(s_.display, Window(window), s_.screen);
+        XFlush(s_.display);
+    }
+
+    void setWindowOwner(WindowHandle window, WindowHandle owner) override {
+        if (!find(window)) return;
+        // A transient window stays above the window it belongs to, so a
+        // click on the blocked owner cannot raise it over the modal window.
+        if (owner != kNoWindow && find(owner))
+            XSetTransientForHint(s_.display, Window(window), Window(owner));
+        else
+            XDeleteProperty(s_.display, Window(window), XA_WM_TRANSIENT_FOR);
         XFlush(s_.display);
     }
 
