@@ -24,7 +24,9 @@
 //    desktop's XSETTINGS when it publishes one, else 400 ms.
 //  - setWindowOwner: WM_TRANSIENT_FOR, keeping a modal window above its owner.
 //  - openUrl: xdg-open in a detached grandchild, no shell, no zombies.
-//  - fontBytes: a lazy fontconfig lookup that answers only for the face asked.
+//  - fontBytes: a fontconfig lookup that answers only for the face asked.
+//    fontconfig reads its configuration on a helper thread from the moment
+//    the display opens, so that its parsing overlaps the program's start.
 //  - clocks: CLOCK_MONOTONIC and the local wall clock with fractions.
 //  - waitEvent: queued events first, then ppoll() on the connection until the
 //    deadline; no busy loop.
@@ -57,6 +59,7 @@
 #include <iterator>
 #include <map>
 #include <strings.h>
+#include <thread>
 
 #ifdef VELMORA_HAVE_FONTCONFIG
 #include <fontconfig/fontconfig.h>
@@ -297,6 +300,7 @@ struct X11State {
     std::vector<std::uint32_t> scratch;  // converted pixels for unusual visuals
 
     bool fontconfigReady = false;
+    std::jthread fontconfigLoad;  // FcInit, joined before the first lookup
 };
 
 Atom atom(Display* d, const char* name) { return XInternAtom(d, name, False); }
@@ -572,7 +576,8 @@ public:
 #ifdef VELMORA_HAVE_FONTCONFIG
         if (face.empty()) return std::nullopt;
         if (!s_.fontconfigReady) {
-            if (!FcInit()) return std::nullopt;
+            if (s_.fontconfigLoad.joinable()) s_.fontconfigLoad.join();
+            if (!FcInit()) return std::nullopt;  // at once when the helper loaded it
             s_.fontconfigReady = true;
         }
         FcPattern* pattern = FcPatternCreate();
@@ -883,6 +888,11 @@ std::optional<int> desktopDoubleClickTime(Display* d, int screen) {
 }  // namespace
 
 std::unique_ptr<Platform> makeX11Platform(std::string& error) {
+#ifdef VELMORA_HAVE_FONTCONFIG
+    // Loading fontconfig's configuration means parsing dozens of XML files:
+    // it runs while we talk to the server and the program builds its windows.
+    std::jthread fontconfigLoad([] { FcInit(); });
+#endif
     Display* d = XOpenDisplay(nullptr);
     if (d == nullptr) {
         const char* name = std::getenv("DISPLAY");
@@ -947,6 +957,9 @@ std::unique_ptr<Platform> makeX11Platform(std::string& error) {
     s.motifWmHints = atom(d, "_MOTIF_WM_HINTS");
     s.utf8String = atom(d, "UTF8_STRING");
     if (const auto ms = desktopDoubleClickTime(d, s.screen)) s.clicks.setIntervalMs(std::uint32_t(*ms));
+#ifdef VELMORA_HAVE_FONTCONFIG
+    s.fontconfigLoad = std::move(fontconfigLoad);
+#endif
     return std::make_unique<X11Platform>(std::move(s));
 }
 
