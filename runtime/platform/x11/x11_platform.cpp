@@ -60,6 +60,7 @@
 #include <map>
 #include <strings.h>
 #include <thread>
+#include <utility>
 
 #ifdef VELMORA_HAVE_FONTCONFIG
 #include <fontconfig/fontconfig.h>
@@ -945,17 +946,26 @@ std::unique_ptr<Platform> makeX11Platform(std::string& error) {
     int shapeEvent = 0, shapeError = 0;
     s.hasShape = XShapeQueryExtension(d, &shapeEvent, &shapeError);
 
-    s.wmProtocols = atom(d, "WM_PROTOCOLS");
-    s.wmDeleteWindow = atom(d, "WM_DELETE_WINDOW");
-    s.netWmPing = atom(d, "_NET_WM_PING");
-    s.netWmName = atom(d, "_NET_WM_NAME");
-    s.netWmPid = atom(d, "_NET_WM_PID");
-    s.netWmIcon = atom(d, "_NET_WM_ICON");
-    s.netWmState = atom(d, "_NET_WM_STATE");
-    s.netWmStateSkipTaskbar = atom(d, "_NET_WM_STATE_SKIP_TASKBAR");
-    s.netWmStateSkipPager = atom(d, "_NET_WM_STATE_SKIP_PAGER");
-    s.motifWmHints = atom(d, "_MOTIF_WM_HINTS");
-    s.utf8String = atom(d, "UTF8_STRING");
+    // Every atom in one round trip rather than one each.
+    const std::pair<Atom*, const char*> atoms[] = {
+        {&s.wmProtocols, "WM_PROTOCOLS"},
+        {&s.wmDeleteWindow, "WM_DELETE_WINDOW"},
+        {&s.netWmPing, "_NET_WM_PING"},
+        {&s.netWmName, "_NET_WM_NAME"},
+        {&s.netWmPid, "_NET_WM_PID"},
+        {&s.netWmIcon, "_NET_WM_ICON"},
+        {&s.netWmState, "_NET_WM_STATE"},
+        {&s.netWmStateSkipTaskbar, "_NET_WM_STATE_SKIP_TASKBAR"},
+        {&s.netWmStateSkipPager, "_NET_WM_STATE_SKIP_PAGER"},
+        {&s.motifWmHints, "_MOTIF_WM_HINTS"},
+        {&s.utf8String, "UTF8_STRING"},
+    };
+    constexpr int kAtoms = int(std::size(atoms));
+    char* names[kAtoms];
+    Atom values[kAtoms] = {};
+    for (int i = 0; i < kAtoms; ++i) names[i] = const_cast<char*>(atoms[i].second);
+    XInternAtoms(d, names, kAtoms, False, values);
+    for (int i = 0; i < kAtoms; ++i) *atoms[i].first = values[i];
     if (const auto ms = desktopDoubleClickTime(d, s.screen)) s.clicks.setIntervalMs(std::uint32_t(*ms));
 #ifdef VELMORA_HAVE_FONTCONFIG
     s.fontconfigLoad = std::move(fontconfigLoad);
