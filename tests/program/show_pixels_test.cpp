@@ -148,5 +148,33 @@ TEST(ShowPixels, PanelUnrollsFromItsTopCoversTheCardAndFliesAwayWhole) {
     EXPECT_GE(matching, 1);
 }
 
+TEST(ShowPixels, ShakenCardFaceShowsShiftedWithTheWindowGroundBesideIt) {
+    CardSession s;
+    CardForm& card = s.card();
+    const rt::Bitmap& face = picture(Asset::CardFace)->image;
+    const rt::Pixel ground = rt::colourToPixel(card.BackColor());
+    ASSERT_NE(ground, face.at(0, 300));
+    ASSERT_NE(ground, face.at(332, 300));
+    const float tpp = s.app().twipsPerPixelX();
+    int shiftedLeft = 0, shiftedRight = 0;
+    for (double t = 18.0; t < 21.0; t += rt::kTimerGranularity) {
+        s.advanceTo(t);
+        const auto& w = s.cardScreen();
+        const int dx = int(std::nearbyint(card.Picture1(0).Left() / tpp));
+        // Below the flame band: the card picture moved by dx; the columns it
+        // left show the window's ground.
+        for (int y = 240; y < 415; y += 5)
+            for (int x = 0; x < w.screen.width(); ++x) {
+                const int fx = x - dx;
+                const rt::Pixel expected = fx >= 0 && fx < face.width() ? face.at(fx, y) : ground;
+                ASSERT_EQ(w.screen.at(x, y), expected) << x << "," << y << " offset " << dx << " at " << t;
+            }
+        shiftedLeft += dx < 0;
+        shiftedRight += dx > 0;
+    }
+    EXPECT_GT(shiftedLeft, 20);
+    EXPECT_GT(shiftedRight, 20);
+}
+
 }  // namespace
 }  // namespace velmora::testing
