@@ -672,9 +672,14 @@ public:
                 }
                 timeout = &wait;
             }
-            // EINTR and timeouts both come back round the loop, which
-            // re-checks the queue and the clock.
-            ppoll(&fd, 1, timeout, nullptr);
+            // A timeout with nothing from the server returns straight away:
+            // Xlib's queue was empty and the connection stayed quiet, so
+            // asking the server again (XPending) would only cost one more
+            // system call on every tick of the 64-a-second show timer. Input
+            // and EINTR come back round the loop, which re-checks the queue
+            // and the clock.
+            if (ppoll(&fd, 1, timeout, nullptr) == 0 && monotonicSeconds() >= deadline)
+                return std::nullopt;
         }
     }
 
