@@ -2,10 +2,7 @@
 
 #include <array>
 #include <cstdint>
-#include <mutex>
 #include <span>
-#include <thread>
-#include <vector>
 
 namespace embedded {
 std::span<const std::uint8_t> assetCardFace();
@@ -47,51 +44,14 @@ std::span<const std::uint8_t> bytesOf(Asset asset) {
     return {};
 }
 
-struct Slot {
-    std::once_flag once;
-    rt::PictureRef picture;
-};
-
-struct Cache {
-    std::array<Slot, std::size_t(Asset::HandCursor) + 1> slots;
-    std::thread helper;  // decodeAhead's
-    ~Cache() {
-        if (helper.joinable()) helper.join();
-    }
-};
-
-Cache& cache() {
-    static Cache instance;
-    return instance;
-}
-
-// Whoever comes first decodes; a second caller waits for the first.
-rt::PictureRef decoded(Asset asset) {
-    Slot& slot = cache().slots[std::size_t(asset)];
-    std::call_once(slot.once, [&] { slot.picture = rt::decodePicture(bytesOf(asset)); });
-    return slot.picture;
-}
-
 }  // namespace
 
 rt::PictureRef picture(Asset asset) {
     if (asset == Asset::None) return nullptr;
-    return decoded(asset);
-}
-
-void decodeAhead(std::initializer_list<Asset> assets) {
-    Cache& c = cache();
-    if (c.helper.joinable()) return;
-    c.helper = std::thread([list = std::vector<Asset>(assets)] {
-        for (Asset asset : list) {
-            if (asset == Asset::None) continue;
-            try {
-                decoded(asset);
-            } catch (...) {
-                // Left undecoded: the first use decodes it again and reports the error.
-            }
-        }
-    });
+    static std::array<rt::PictureRef, std::size_t(Asset::HandCursor) + 1> decoded;
+    rt::PictureRef& slot = decoded[std::size_t(asset)];
+    if (!slot) slot = rt::decodePicture(bytesOf(asset));
+    return slot;
 }
 
 }  // namespace velmora
