@@ -24,9 +24,7 @@
 //    desktop's XSETTINGS when it publishes one, else 400 ms.
 //  - setWindowOwner: WM_TRANSIENT_FOR, keeping a modal window above its owner.
 //  - openUrl: xdg-open in a detached grandchild, no shell, no zombies.
-//  - fontBytes: a fontconfig lookup that answers only for the face asked.
-//    fontconfig reads its configuration on a helper thread from the moment
-//    the display opens, so that its parsing overlaps the program's start.
+//  - fontBytes: a lazy fontconfig lookup that answers only for the face asked.
 //  - clocks: CLOCK_MONOTONIC and the local wall clock with fractions.
 //  - waitEvent: queued events first, then ppoll() on the connection until the
 //    deadline; no busy loop.
@@ -59,7 +57,6 @@
 #include <iterator>
 #include <map>
 #include <strings.h>
-#include <thread>
 #include <utility>
 
 #ifdef VELMORA_HAVE_FONTCONFIG
@@ -301,7 +298,6 @@ struct X11State {
     std::vector<std::uint32_t> scratch;  // converted pixels for unusual visuals
 
     bool fontconfigReady = false;
-    std::jthread fontconfigLoad;  // FcInit, joined before the first lookup
 };
 
 Atom atom(Display* d, const char* name) { return XInternAtom(d, name, False); }
@@ -577,8 +573,7 @@ public:
 #ifdef VELMORA_HAVE_FONTCONFIG
         if (face.empty()) return std::nullopt;
         if (!s_.fontconfigReady) {
-            if (s_.fontconfigLoad.joinable()) s_.fontconfigLoad.join();
-            if (!FcInit()) return std::nullopt;  // at once when the helper loaded it
+            if (!FcInit()) return std::nullopt;
             s_.fontconfigReady = true;
         }
         FcPattern* pattern = FcPatternCreate();
@@ -894,11 +889,6 @@ std::optional<int> desktopDoubleClickTime(Display* d, int screen) {
 }  // namespace
 
 std::unique_ptr<Platform> makeX11Platform(std::string& error) {
-#ifdef VELMORA_HAVE_FONTCONFIG
-    // Loading fontconfig's configuration means parsing dozens of XML files:
-    // it runs while we talk to the server and the program builds its windows.
-    std::jthread fontconfigLoad([] { FcInit(); });
-#endif
     Display* d = XOpenDisplay(nullptr);
     if (d == nullptr) {
         const char* name = std::getenv("DISPLAY");
@@ -972,9 +962,6 @@ std::unique_ptr<Platform> makeX11Platform(std::string& error) {
     XInternAtoms(d, names, kAtoms, False, values);
     for (int i = 0; i < kAtoms; ++i) *atoms[i].first = values[i];
     if (const auto ms = desktopDoubleClickTime(d, s.screen)) s.clicks.setIntervalMs(std::uint32_t(*ms));
-#ifdef VELMORA_HAVE_FONTCONFIG
-    s.fontconfigLoad = std::move(fontconfigLoad);
-#endif
     return std::make_unique<X11Platform>(std::move(s));
 }
 
