@@ -67,6 +67,7 @@ float Control::twipsPerPixelY() const { return form_.app().twipsPerPixelY(); }
 
 void Control::move(float left, float top, float width, float height) {
     checkSize(width, height);
+    sizePending_ = false;  // a size given outright stands as given
     if (left == left_ && top == top_ && width == width_ && height == height_) return;
     const bool resized = width != width_ || height != height_;
     // A move by less than a pixel changes nothing on screen: the card's
@@ -109,8 +110,8 @@ void Control::ZOrder(int position) {
 
 Rect Control::pixelBounds() const {
     const float tx = twipsPerPixelX(), ty = twipsPerPixelY();
-    return {twipsToPixels(left_, tx), twipsToPixels(top_, ty), twipsToPixels(width_, tx),
-            twipsToPixels(height_, ty)};
+    return {twipsToPixels(left_, tx), twipsToPixels(top_, ty), twipsToPixels(Width(), tx),
+            twipsToPixels(Height(), ty)};
 }
 
 Rect Control::framePixelBounds() const {
@@ -263,18 +264,18 @@ Label::Label(Form& form, std::string name, int index)
 void Label::setCaption(std::string caption) {
     if (caption == caption_) return;
     caption_ = std::move(caption);
-    if (autoSize_) fitToCaption();
+    requestFit();
     invalidate();
 }
 
 void Label::setAutoSize(bool on) {
     autoSize_ = on;
-    if (autoSize_) fitToCaption();
+    requestFit();
 }
 
 void Label::setFont(FontSpec font) {
     font_ = std::move(font);
-    if (autoSize_) fitToCaption();
+    requestFit();
     invalidate();
 }
 
@@ -298,7 +299,15 @@ void Label::setAlignment(int alignment) {
     invalidate();
 }
 
-void Label::fitToCaption() {
+void Label::requestFit() {
+    if (!autoSize_) return;
+    sizePending_ = true;
+    // A label on show takes its new size (and repaints) at once.
+    if (visible_) settleSize();
+}
+
+void Label::fitContent() {
+    sizePending_ = false;
     Application& app = form_.app();
     const int w = app.text().textWidth(caption_, font_, app.dpi());
     const int h = app.text().lineHeight(font_, app.dpi());

@@ -58,12 +58,18 @@ public:
 
     float Left() const { return left_; }
     float Top() const { return top_; }
-    float Width() const { return width_; }
-    float Height() const { return height_; }
-    void setLeft(float v) { move(v, top_, width_, height_); }
-    void setTop(float v) { move(left_, v, width_, height_); }
-    virtual void setWidth(float v) { move(left_, top_, v, height_); }
-    virtual void setHeight(float v) { move(left_, top_, width_, v); }
+    float Width() const {
+        settleSize();
+        return width_;
+    }
+    float Height() const {
+        settleSize();
+        return height_;
+    }
+    void setLeft(float v) { move(v, top_, Width(), Height()); }
+    void setTop(float v) { move(left_, v, Width(), Height()); }
+    virtual void setWidth(float v) { move(left_, top_, v, Height()); }
+    virtual void setHeight(float v) { move(left_, top_, Width(), v); }
     void move(float left, float top, float width, float height);
 
     bool Visible() const { return visible_; }
@@ -104,6 +110,15 @@ protected:
     void invalidate() const;  // the control's whole area
     void invalidateClient(const Rect& clientArea) const;
     virtual void sizeChanged() {}
+    // A control whose size follows its content (a label with AutoSize)
+    // measures it only when the size is needed: when it is read, or the
+    // control is drawn. Measuring text means finding a font, which a hidden
+    // label never needs.
+    void settleSize() const {
+        if (sizePending_) const_cast<Control*>(this)->fitContent();
+    }
+    virtual void fitContent() { sizePending_ = false; }
+    bool sizePending_ = false;
     float twipsPerPixelX() const;
     float twipsPerPixelY() const;
 
@@ -211,8 +226,11 @@ public:
 
     void paint(Bitmap& frame, const Rect& clip) const override;
 
+protected:
+    void fitContent() override;
+
 private:
-    void fitToCaption();
+    void requestFit();
     std::string caption_;
     bool autoSize_ = false;
     FontSpec font_;
