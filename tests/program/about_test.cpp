@@ -21,12 +21,6 @@ using rt::platform::HeadlessWindow;
 constexpr double kTick = 1.0 / 64.0;
 constexpr std::pair<int, int> kFacePoint{166, 330};
 
-HeadlessOptions atDpi(double dpi) {
-    HeadlessOptions options;
-    options.dpi = dpi;
-    return options;
-}
-
 // Clicks the card face, then the About button; returns the About window.
 AboutForm& openAbout(CardSession& s, std::pair<int, int> facePoint = kFacePoint) {
     EXPECT_TRUE(s.click(facePoint.first, facePoint.second));

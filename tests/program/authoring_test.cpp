@@ -116,9 +116,7 @@ TEST(Command1, ASecondClickDrawsTheSameAndTheNextFrameCoversTheUpperBand) {
 TEST(Image1, Picture3TakesThePieceOfTheCardBeneathIt) {
     for (double dpi : {96.0, 120.0}) {
         SCOPED_TRACE(dpi);
-        HeadlessOptions options;
-        options.dpi = dpi;
-        CardSession s(options);
+        CardSession s(atDpi(dpi));
         CardForm& card = s.card();
         const rt::Bitmap& cardPicture = card.Picture1(0).Picture()->image;
         const rt::Rect box = card.Picture3.pixelBounds();  // on the card face

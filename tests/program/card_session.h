@@ -13,6 +13,13 @@
 
 namespace velmora::testing {
 
+// Headless options for a screen of the given density.
+inline rt::platform::HeadlessOptions atDpi(double dpi) {
+    rt::platform::HeadlessOptions options;
+    options.dpi = dpi;
+    return options;
+}
+
 class CardSession {
 public:
     explicit CardSession(rt::platform::HeadlessOptions platformOptions = {},

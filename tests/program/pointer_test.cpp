@@ -52,9 +52,7 @@ void finishDoubleClick(CardSession& s, int x, int y) {
 TEST(PointerButtons, ClickOnTheCardFaceShowsBothButtonsInAColumnAtTheUpperRight) {
     for (double dpi : {96.0, 120.0}) {
         SCOPED_TRACE(dpi);
-        HeadlessOptions options;
-        options.dpi = dpi;
-        CardSession s(options);
+        CardSession s(atDpi(dpi));
         CardForm& card = s.card();
         s.advanceTo(1.0);
         EXPECT_FALSE(showsPicture(s.cardScreen(), card.PictureClose, Asset::CloseGlyph));

@@ -58,9 +58,7 @@ TEST(Startup, OnlyTheCardFaceIsVisibleAfterCreation) {
 
 TEST(Startup, LayoutPlacesTheButtonsInAColumnAtTheUpperRight) {
     for (double dpi : {96.0, 120.0}) {
-        HeadlessOptions options;
-        options.dpi = dpi;
-        CardSession s(options);
+        CardSession s(atDpi(dpi));
         CardForm& card = s.card();
         const float tpp = float(1440.0 / dpi);
         EXPECT_FLOAT_EQ(card.Picture1(0).Left(), 0);
@@ -79,9 +77,7 @@ TEST(Startup, LayoutPlacesTheButtonsInAColumnAtTheUpperRight) {
 }
 
 TEST(Startup, At120DpiTheStoredDesignSizesComeOut) {
-    HeadlessOptions options;
-    options.dpi = 120;
-    CardSession s(options);
+    CardSession s(atDpi(120));
     CardForm& card = s.card();
     EXPECT_FLOAT_EQ(card.Picture1(0).Width(), 3996);
     EXPECT_FLOAT_EQ(card.Picture1(0).Height(), 4980);
