@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <string>
 #include <limits>
 
 #include "builtins.h"
@@ -28,12 +28,11 @@ Application::Application(platform::Platform& platform, ApplicationOptions option
     : platform_(platform), options_(std::move(options)) {
     currentApplication = this;
     resetRnd();
-    text_ = std::make_unique<TextRenderer>(
-        [&platform](const std::string& face, bool bold, bool italic) {
-            return platform.fontBytes(face, bold, italic);
-        });
+    text_ = std::make_unique<TextRenderer>();
     const platform::ScreenMetrics screen = platform_.screen();
-    dpi_ = screen.dpi > 0 ? screen.dpi : 96.0;
+    // Below 96 dots per inch the windows' designs no longer fit their
+    // captions; such a screen counts as 96, as Windows counts it.
+    dpi_ = std::max(screen.dpi, kMinimumDpi);
     twipsPerPixel_ = float(1440.0 / dpi_);
     const double mono = platform_.monotonicSeconds();
     clockAnchor_ = platform_.localNow().secondsSinceMidnight - mono;
@@ -131,6 +130,12 @@ void Application::dispatch(const platform::Event& event) {
         }
         case EventType::CloseRequest:
             if (!inputBlocked(*form)) unloadForm(*form);
+            return;
+        case EventType::Destroyed:
+            // The window is gone whatever it was doing: the window counts as
+            // unloaded, a modal loop waiting for it returns, and the program
+            // ends when it was the last one.
+            unloadForm(*form);
             return;
         case EventType::Leave: return;
         default: break;
@@ -314,12 +319,12 @@ void Application::fire(ScheduledTimer& scheduled) {
 
 // ---------------------------------------------------------------- errors
 
-void Application::reportFatal(const std::exception& error) {
+std::string Application::errorReport(const std::exception& error) {
     if (const auto* runtimeError = dynamic_cast<const RuntimeError*>(&error))
-        std::fprintf(stderr, "Run-time error '%d': %s\n", runtimeError->number(), runtimeError->what());
-    else
-        std::fprintf(stderr, "Run-time error: %s\n", error.what());
-    std::fflush(stderr);
+        return "Run-time error '" + std::to_string(runtimeError->number()) + "': " + runtimeError->what();
+    return std::string("Run-time error: ") + error.what();
 }
+
+void Application::reportFatal(const std::exception& error) { platform_.reportError(errorReport(error)); }
 
 }  // namespace rt

@@ -26,6 +26,9 @@ namespace rt {
 // 0.1 s are taken on every tick, and the show keeps its intended pace.
 constexpr double kTimerGranularity = 1.0 / 64.0;
 
+// The lowest screen density the runtime works at, in dots per inch.
+constexpr double kMinimumDpi = 96.0;
+
 struct ApplicationOptions {
     double timerGranularity = kTimerGranularity;
     std::string title;  // the windows' title for the desktop when they have no caption
@@ -63,7 +66,7 @@ public:
     // Runs startup (the program's Sub Main), then the event loop until End
     // or until no window is loaded. Returns the process exit code: 0 after
     // End or the last window closing, 1 after an error no handler caught
-    // (reported on stderr first).
+    // (reported through the platform first).
     int run(const std::function<void()>& startup);
 
     // Handles every pending event and due timer, then returns.
@@ -92,8 +95,10 @@ public:
     // Keeps an unloaded window alive until no handler runs, then frees it.
     void retire(std::unique_ptr<Form> form);
 
-    // Writes the standard error report for an error nobody handled.
-    static void reportFatal(const std::exception& error);
+    // The standard error report for an error nobody handled, and its
+    // delivery to the user through the platform.
+    static std::string errorReport(const std::exception& error);
+    void reportFatal(const std::exception& error);
 
 private:
     struct ScheduledTimer {

@@ -117,9 +117,11 @@ void Form::Show(int modal) {
     if (!loaded_) return;  // unloaded again by its own load handler
     if (!visible_) {
         if (StartUpPosition == 2 && !positioned_) {
+            // Centred on the monitor; a window larger than the monitor hangs
+            // off at the right and bottom, so its top and left stay in reach.
             const Rect monitor = app_.platform().screen().monitor;
-            screenX_ = monitor.x + (monitor.width - outerPixelWidth()) / 2;
-            screenY_ = monitor.y + (monitor.height - outerPixelHeight()) / 2;
+            screenX_ = monitor.x + std::max(0, (monitor.width - outerPixelWidth()) / 2);
+            screenY_ = monitor.y + std::max(0, (monitor.height - outerPixelHeight()) / 2);
             app_.platform().setWindowBounds(window_, {screenX_, screenY_, outerPixelWidth(), outerPixelHeight()});
         }
         positioned_ = true;

@@ -1,4 +1,4 @@
-// Text rasterised from TrueType fonts with stb_truetype.
+// Text rasterised from the built-in TrueType faces with stb_truetype.
 //
 // Glyphs are laid out as GDI lays them out: every advance and kerning
 // adjustment is rounded to whole pixels and each glyph sits on a whole-pixel
@@ -84,10 +84,8 @@ std::string lowerTrimmed(const std::string& s) {
 }
 
 struct Face {
-    std::vector<std::uint8_t> owned;  // system font bytes; built-in faces point at static data
-    stbtt_fontinfo info{};
+    stbtt_fontinfo info{};  // points at the program's own static font bytes
     std::string name;
-    bool builtIn = false;
 };
 
 // The family name from the font's name table, for logs and tests.
@@ -158,17 +156,17 @@ struct Placed {
 }  // namespace
 
 struct TextRenderer::Impl {
-    FontLookup lookup;
-    std::map<std::tuple<std::string, bool, bool>, std::unique_ptr<Face>> faces;
+    std::map<std::string, std::unique_ptr<Face>> faces;  // by built-in face
     std::map<std::tuple<const Face*, int, bool>, std::unique_ptr<SizedFont>> sized;
 
-    // The built-in stand-in for a face name.
-    Face& builtIn(const std::string& key, bool italic) {
+    // The built-in face that stands in for a font.
+    Face& face(const FontSpec& font) {
+        const std::string key = lowerTrimmed(font.face);
         std::span<const std::uint8_t> bytes;
         const char* which;
         if (key == "times new roman") {
-            bytes = italic ? embedded::fontSerifItalic() : embedded::fontSerifRegular();
-            which = italic ? "serif-italic" : "serif";
+            bytes = font.italic ? embedded::fontSerifItalic() : embedded::fontSerifRegular();
+            which = font.italic ? "serif-italic" : "serif";
         } else if (key == "arial narrow") {
             bytes = embedded::fontSansNarrowRegular();
             which = "sans-narrow";
@@ -176,28 +174,13 @@ struct TextRenderer::Impl {
             bytes = embedded::fontSansRegular();
             which = "sans";
         }
-        auto& slot = faces[{std::string("\x01") + which, false, false}];
+        auto& slot = faces[which];
         if (!slot) {
             slot = std::make_unique<Face>();
-            slot->builtIn = true;
             // The embedded fonts are part of the program; failing here means a broken build.
             if (!initFace(*slot, bytes.data(), bytes.size())) slot->name = "(unreadable built-in font)";
         }
         return *slot;
-    }
-
-    Face& face(const FontSpec& font) {
-        const std::string key = lowerTrimmed(font.face);
-        auto& slot = faces[{key, font.bold, font.italic}];
-        if (!slot && lookup) {
-            if (auto bytes = lookup(font.face, font.bold, font.italic); bytes && !bytes->empty()) {
-                auto f = std::make_unique<Face>();
-                f->owned = std::move(*bytes);
-                if (initFace(*f, f->owned.data(), f->owned.size())) slot = std::move(f);
-            }
-        }
-        if (slot) return *slot;
-        return builtIn(key, font.italic);
     }
 
     SizedFont& sizedFont(const FontSpec& font, double dpi) {
@@ -205,9 +188,8 @@ struct TextRenderer::Impl {
         // Windows sizes a font to a whole number of pixels per em.
         const double px = double(font.points) * (dpi > 0 ? dpi : 96.0) / 72.0;
         const int em = int(std::clamp(std::lrint(px), 1L, 2000L));
-        // A system face found for a bold request is taken to be bold; the
-        // built-in faces are regular and get bolder strokes drawn instead.
-        const bool embolden = font.bold && f.builtIn;
+        // The built-in faces are regular: bold gets bolder strokes drawn.
+        const bool embolden = font.bold;
         auto& slot = sized[{&f, em, embolden}];
         if (!slot) {
             slot = std::make_unique<SizedFont>();
@@ -304,9 +286,7 @@ struct TextRenderer::Impl {
     }
 };
 
-TextRenderer::TextRenderer(FontLookup lookup) : impl_(std::make_unique<Impl>()) {
-    impl_->lookup = std::move(lookup);
-}
+TextRenderer::TextRenderer() : impl_(std::make_unique<Impl>()) {}
 
 TextRenderer::~TextRenderer() = default;
 

@@ -1,18 +1,15 @@
 // Text drawing for labels, buttons and text boxes. Glyphs are rasterised by
-// the runtime itself from TrueType font bytes: the platform offers the
-// system's face of a given name, and a metric-compatible face built into the
-// program stands in where the system has none, so text looks the same on
-// every desktop.
+// the runtime itself from faces built into the program: metric-compatible
+// stand-ins for the faces the windows name. The system's font files are never
+// read: they are input the program does not control, and the built-in faces
+// draw the same glyphs on every desktop and in every test.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "bitmap.h"
 #include "geometry.h"
@@ -31,14 +28,9 @@ struct FontSpec {
 
 enum class TextAlignment { Left = 0, Right = 1, Center = 2 };
 
-// Looks up the system's font file bytes for a face name, or nothing.
-using FontLookup = std::function<std::optional<std::vector<std::uint8_t>>(
-    const std::string& face, bool bold, bool italic)>;
-
 class TextRenderer {
 public:
-    // lookup may be empty: then only the built-in faces are used.
-    explicit TextRenderer(FontLookup lookup = {});
+    TextRenderer();
     ~TextRenderer();
     TextRenderer(const TextRenderer&) = delete;
     TextRenderer& operator=(const TextRenderer&) = delete;
@@ -54,11 +46,12 @@ public:
     void drawText(Bitmap& dst, const Rect& box, const std::string& text, const FontSpec& font,
                   double dpi, Pixel colour, TextAlignment alignment, const Rect& clip);
 
-    // The family name of the face actually used for a font: the system's
-    // face of that name if the lookup finds one, else the built-in stand-in
-    // ("Liberation Sans", "Liberation Serif", "Liberation Sans Narrow"), for
-    // tests and logs. The built-in faces are regular and italic serif only:
-    // bold is drawn emboldened, and italic sans faces are drawn upright.
+    // The family name of the built-in face that stands in for a font ("Liberation
+    // Sans", "Liberation Serif", "Liberation Sans Narrow"), for tests and
+    // logs: Times New Roman draws with the serif, Arial Narrow with the narrow
+    // sans, every other name with the sans. The built-in faces are regular and
+    // italic serif only: bold is drawn emboldened, and italic sans faces are
+    // drawn upright.
     std::string resolvedFaceName(const FontSpec& font);
 
 private:

@@ -41,7 +41,8 @@ enum class EventType {
     Leave,        // the pointer left the window
     Click,        // press and release on the same window (after Release)
     DoubleClick,  // the second press of a double-click (after that Press)
-    CloseRequest  // the window manager asks the window to close
+    CloseRequest, // the window manager asks the window to close
+    Destroyed     // someone else destroyed the window; it is gone for good
 };
 
 struct Event {
@@ -91,9 +92,10 @@ public:
     // shell and without waiting; failures pass silently.
     virtual void openUrl(const std::string& url) = 0;
 
-    // The bytes of the system's font file for a face name, or nothing.
-    virtual std::optional<std::vector<std::uint8_t>> fontBytes(const std::string& face, bool bold,
-                                                               bool italic) = 0;
+    // Tells the user about an error that ends the program, in the
+    // desktop's usual way (a line on stderr, a message box); returns once
+    // the user has seen it, where the desktop asks for that.
+    virtual void reportError(const std::string& message) = 0;
 
     // A clock that never jumps: seconds from an arbitrary origin.
     virtual double monotonicSeconds() = 0;

@@ -1,15 +1,10 @@
-// Text layout and drawing with the built-in faces and with faces handed over
-// by a font lookup.
+// Text layout and drawing with the built-in faces.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <span>
 
 #include "runtime/graphics/text.h"
-
-namespace embedded {
-std::span<const std::uint8_t> fontSerifRegular();
-}
 
 using namespace rt;
 
@@ -137,34 +132,6 @@ TEST(TextFaces, BuiltInStandInsByFaceName) {
     text.drawText(italic, italic.bounds(), "Life", font("Times New Roman", 12, false, true), 96, kSilver,
                   TextAlignment::Left, italic.bounds());
     EXPECT_NE(upright, italic);
-}
-
-TEST(TextFaces, LookupFacesAreUsedAndEmptyLookupsFallBack) {
-    int calls = 0;
-    TextRenderer none([&](const std::string&, bool, bool) -> std::optional<std::vector<std::uint8_t>> {
-        ++calls;
-        return std::nullopt;
-    });
-    EXPECT_EQ(none.resolvedFaceName(font("Arial")), "Liberation Sans");
-    EXPECT_GT(none.textWidth("Velmora", font("Arial"), 96), 0);
-    EXPECT_GE(calls, 1);
-
-    // Garbage bytes from the lookup are not a font: the stand-in is used.
-    TextRenderer garbage([](const std::string&, bool, bool) -> std::optional<std::vector<std::uint8_t>> {
-        return std::vector<std::uint8_t>(64, 0xAB);
-    });
-    EXPECT_EQ(garbage.resolvedFaceName(font("Arial")), "Liberation Sans");
-
-    // Font bytes handed over by the lookup are used for that face (here the
-    // serif face's bytes, offered as the system's "Georgia").
-    const auto serif = embedded::fontSerifRegular();
-    TextRenderer system([&](const std::string& face, bool, bool) -> std::optional<std::vector<std::uint8_t>> {
-        if (face == "Georgia") return std::vector<std::uint8_t>(serif.begin(), serif.end());
-        return std::nullopt;
-    });
-    EXPECT_EQ(system.resolvedFaceName(font("Georgia")), "Liberation Serif");
-    EXPECT_EQ(system.resolvedFaceName(font("Arial")), "Liberation Sans");
-    EXPECT_EQ(system.textWidth("Velmora", font("Georgia"), 96), system.textWidth("Velmora", font("Times New Roman"), 96));
 }
 
 TEST(TextFaces, BoldIsWiderAndDarker) {

@@ -394,6 +394,29 @@ TEST(AboutWindow, CloseButtonUnloadsItAndEachOpeningLoadsItAfresh) {
     closeAbout(s);
 }
 
+// Another program destroys a window: the About window counts as closed and
+// the card takes input again; the card's destruction ends the program as if
+// it had been closed.
+TEST(WindowsDestroyedFromOutside, AboutCountsAsClosedAndTheCardEndsTheProgram) {
+    CardSession s;
+    s.advanceTo(2.0);
+    AboutForm& about = openAbout(s);
+    const auto aboutWindow = about.hWnd();
+    s.session().destroyWindowFromOutside(aboutWindow);
+    EXPECT_EQ(s.about(), nullptr);
+    EXPECT_FALSE(s.finished());
+    // The card responds again: a click shows the buttons, and the About
+    // window opens afresh.
+    s.advanceTo(6.0);
+    AboutForm& again = openAbout(s);
+    EXPECT_NE(again.hWnd(), aboutWindow);
+    closeAbout(s);
+
+    s.session().destroyWindowFromOutside(s.cardWindow());
+    EXPECT_TRUE(s.finished());
+    EXPECT_EQ(s.exitCode(), 0);
+}
+
 // ------------------------------------------------------- during the fly-away
 
 // Runs the show without input to its end and returns the panel's last

@@ -35,6 +35,21 @@ TEST(Startup, WindowIsCentredOnTheMonitor) {
     const auto& w = s.cardScreen();
     EXPECT_EQ(w.bounds.x, 100 + (1000 - 333) / 2);
     EXPECT_EQ(w.bounds.y, 50 + (800 - 415) / 2);
+
+    // On a monitor smaller than the card, its top-left corner stays on the
+    // monitor, where its buttons can be reached; it hangs off at the right
+    // and bottom.
+    options.monitor = {1280, 0, 320, 240};
+    CardSession small(options);
+    EXPECT_EQ(small.cardScreen().bounds.x, 1280);
+    EXPECT_EQ(small.cardScreen().bounds.y, 0);
+}
+
+TEST(Startup, DensitiesBelow96CountAs96) {
+    CardSession s(atDpi(72));
+    EXPECT_FLOAT_EQ(s.app().twipsPerPixelX(), 15.0f);
+    EXPECT_EQ(s.cardScreen().bounds.width, 333);
+    EXPECT_EQ(s.cardScreen().bounds.height, 415);
 }
 
 TEST(Startup, OnlyTheCardFaceIsVisibleAfterCreation) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <stdexcept>
 
@@ -124,11 +125,12 @@ void HeadlessPlatform::openUrl(const std::string& url) {
     urls_.push_back(url);
 }
 
-std::optional<std::vector<std::uint8_t>> HeadlessPlatform::fontBytes(const std::string& face, bool,
-                                                                     bool) {
-    auto it = options_.fonts.find(face);
-    if (it == options_.fonts.end()) return std::nullopt;
-    return it->second;
+void HeadlessPlatform::reportError(const std::string& message) {
+    {
+        std::lock_guard lock(mutex_);
+        errors_.push_back(message);
+    }
+    std::fprintf(stderr, "%s\n", message.c_str());
 }
 
 double HeadlessPlatform::monotonicSeconds() {
@@ -199,6 +201,23 @@ const HeadlessWindow& HeadlessPlatform::window(WindowHandle handle) const {
 std::vector<std::string> HeadlessPlatform::openedUrls() const {
     std::lock_guard lock(mutex_);
     return urls_;
+}
+
+std::vector<std::string> HeadlessPlatform::errorReports() const {
+    std::lock_guard lock(mutex_);
+    return errors_;
+}
+
+void HeadlessPlatform::destroyFromOutside(WindowHandle window) {
+    std::lock_guard lock(mutex_);
+    auto it = windows_.find(window);
+    if (it == windows_.end() || it->second.destroyed) return;
+    it->second.destroyed = true;
+    it->second.visible = false;
+    Event e;
+    e.type = EventType::Destroyed;
+    e.window = window;
+    queue_.push_back(e);
 }
 
 bool HeadlessPlatform::deliverable(const Event& event) const {
@@ -304,5 +323,12 @@ bool HeadlessSession::doubleClick(WindowHandle w, int x, int y) {
                    w, x, y);
 }
 bool HeadlessSession::move(WindowHandle w, int x, int y) { return deliver({EventType::Move}, w, x, y); }
+
+void HeadlessSession::destroyWindowFromOutside(WindowHandle window) {
+    if (platform_.finished()) return;
+    platform_.destroyFromOutside(window);
+    platform_.allowUntil(platform_.now());
+    platform_.waitUntilParked();
+}
 
 }  // namespace rt::platform

@@ -7,9 +7,8 @@
 // - pointer events posted by the test;
 // - for every window: its bounds, visibility, shape (with a count of shape
 //   requests), cursor, the pixels presented so far and a count of presents;
-// - a record of the web addresses opened;
-// - font lookup from fonts the test provides (none by default, so the
-//   runtime's built-in faces are used).
+// - a record of the web addresses opened and of the error reports;
+// - a window destroyed from outside, as another program can do it.
 //
 // HeadlessSession runs the program on a thread of its own and hands control
 // back and forth with the test, like a coroutine: the program runs until it
@@ -38,7 +37,6 @@ struct HeadlessOptions {
     // The wall clock when the virtual clock reads 0.
     LocalDateTime start{2026, 12, 7, 10, 0, 0, 36000.0};
     bool shapeSupported = true;
-    std::map<std::string, std::vector<std::uint8_t>> fonts;  // by face name
 };
 
 struct HeadlessWindow {
@@ -76,8 +74,7 @@ public:
     void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) override;
     void setCursor(WindowHandle window, const PictureRef& cursor) override;
     void openUrl(const std::string& url) override;
-    std::optional<std::vector<std::uint8_t>> fontBytes(const std::string& face, bool bold,
-                                                       bool italic) override;
+    void reportError(const std::string& message) override;
     double monotonicSeconds() override;
     LocalDateTime localNow() override;
     std::optional<Event> waitEvent(double deadline) override;
@@ -87,6 +84,10 @@ public:
     std::vector<WindowHandle> windowHandles() const;  // in creation order
     const HeadlessWindow& window(WindowHandle handle) const;
     std::vector<std::string> openedUrls() const;
+    std::vector<std::string> errorReports() const;
+    // Destroys the window as another program would (it disappears at once)
+    // and tells the program so.
+    void destroyFromOutside(WindowHandle window);
     // Queues an event at the current virtual time. Pointer events outside
     // the window's shape are not delivered (they would reach what lies
     // beneath); returns whether the event was queued.
@@ -116,6 +117,7 @@ private:
     std::vector<WindowHandle> order_;
     WindowHandle nextHandle_ = 1;
     std::vector<std::string> urls_;
+    std::vector<std::string> errors_;
 };
 
 // Runs a program on the headless platform, on a thread of its own.
@@ -144,6 +146,8 @@ public:
     bool click(WindowHandle window, int x, int y);        // press, release, click
     bool doubleClick(WindowHandle window, int x, int y);  // a click, then press, double-click, release
     bool move(WindowHandle window, int x, int y);
+    // Destroys the window from outside and lets the program react.
+    void destroyWindowFromOutside(WindowHandle window);
 
 private:
     bool deliver(std::initializer_list<EventType> types, WindowHandle window, int x, int y);

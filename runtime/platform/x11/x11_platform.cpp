@@ -6,7 +6,8 @@
 //    _NET_WM_PID, WM_CLIENT_MACHINE, WM_CLASS "velmora"/"Velmora", the title
 //    (_NET_WM_NAME and WM_NAME), the icon (_NET_WM_ICON) and a position the
 //    window manager honours (WM_NORMAL_HINTS with USPosition and PPosition);
-//    WM_DELETE_WINDOW becomes CloseRequest; _NET_WM_PING is answered.
+//    WM_DELETE_WINDOW becomes CloseRequest; _NET_WM_PING is answered; a
+//    window destroyed by another client (DestroyNotify) becomes Destroyed.
 //  - screen(): the root screen, and the density from Xft.dpi, else 96.
 //  - setWindowShape: bounding and input shape from the region's spans as
 //    YX-banded rectangles; skipped when unchanged; a server without SHAPE
@@ -24,7 +25,7 @@
 //    desktop's XSETTINGS when it publishes one, else 400 ms.
 //  - setWindowOwner: WM_TRANSIENT_FOR, keeping a modal window above its owner.
 //  - openUrl: xdg-open in a detached grandchild, no shell, no zombies.
-//  - fontBytes: a lazy fontconfig lookup that answers only for the face asked.
+//  - reportError: the message on stderr.
 //  - clocks: CLOCK_MONOTONIC and the local wall clock with fractions.
 //  - waitEvent: queued events first, then ppoll() on the connection until the
 //    deadline; no busy loop.
@@ -53,15 +54,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
-#include <fstream>
-#include <iterator>
 #include <map>
-#include <strings.h>
 #include <utility>
 
-#ifdef VELMORA_HAVE_FONTCONFIG
-#include <fontconfig/fontconfig.h>
-#endif
 
 // X.h defines Expose as a macro, which would clash with EventType::Expose.
 constexpr int kXExposeEvent = Expose;
@@ -296,8 +291,6 @@ struct X11State {
     Cursor arrow = None;
     std::map<const Picture*, CachedCursor> cursors;
     std::vector<std::uint32_t> scratch;  // converted pixels for unusual visuals
-
-    bool fontconfigReady = false;
 };
 
 Atom atom(Display* d, const char* name) { return XInternAtom(d, name, False); }
@@ -569,50 +562,9 @@ public:
         }
     }
 
-    std::optional<std::vector<std::uint8_t>> fontBytes(const std::string& face, bool bold, bool italic) override {
-#ifdef VELMORA_HAVE_FONTCONFIG
-        if (face.empty()) return std::nullopt;
-        if (!s_.fontconfigReady) {
-            if (!FcInit()) return std::nullopt;
-            s_.fontconfigReady = true;
-        }
-        FcPattern* pattern = FcPatternCreate();
-        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(face.c_str()));
-        FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-        FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-        FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-        FcDefaultSubstitute(pattern);
-        FcResult result = FcResultNoMatch;
-        FcFontSet* fonts = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result);
-        FcPatternDestroy(pattern);
-        std::optional<std::vector<std::uint8_t>> bytes;
-        // The best match of the family asked for, as a single-face TrueType
-        // or OpenType file the runtime's rasteriser reads; a substitute
-        // family is no answer, since the runtime has its own stand-in.
-        for (int i = 0; fonts && i < fonts->nfont && !bytes; ++i) {
-            const FcPattern* font = fonts->fonts[i];
-            if (!hasFamily(font, face)) continue;
-            FcChar8* file = nullptr;
-            FcChar8* format = nullptr;
-            int index = 0;
-            if (FcPatternGetString(font, FC_FILE, 0, &file) != FcResultMatch) continue;
-            FcPatternGetInteger(font, FC_INDEX, 0, &index);
-            if (index != 0) continue;
-            if (FcPatternGetString(font, FC_FONTFORMAT, 0, &format) == FcResultMatch) {
-                const char* f = reinterpret_cast<const char*>(format);
-                if (std::strcmp(f, "TrueType") != 0 && std::strcmp(f, "CFF") != 0) continue;
-            }
-            std::ifstream in(reinterpret_cast<const char*>(file), std::ios::binary);
-            if (!in) continue;
-            std::vector<std::uint8_t> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            if (!data.empty()) bytes = std::move(data);
-        }
-        if (fonts) FcFontSetDestroy(fonts);
-        return bytes;
-#else
-        (void)face, (void)bold, (void)italic;
-        return std::nullopt;
-#endif
+    void reportError(const std::string& message) override {
+        std::fprintf(stderr, "%s\n", message.c_str());
+        std::fflush(stderr);
     }
 
     double monotonicSeconds() override {
@@ -770,15 +722,6 @@ private:
         return cursor;
     }
 
-#ifdef VELMORA_HAVE_FONTCONFIG
-    static bool hasFamily(const FcPattern* font, const std::string& face) {
-        FcChar8* family = nullptr;
-        for (int i = 0; FcPatternGetString(font, FC_FAMILY, i, &family) == FcResultMatch; ++i)
-            if (strcasecmp(reinterpret_cast<const char*>(family), face.c_str()) == 0) return true;
-        return false;
-    }
-#endif
-
     void push(EventType type, Window w, int x, int y, int button = 1) {
         Event e;
         e.type = type;
@@ -858,6 +801,15 @@ private:
             st.height = xe.xconfigure.height;
             break;
         case DestroyNotify:
+            // Another client destroyed the window (our own destroyWindow
+            // forgets a window before the server reports it). It is gone:
+            // forget it and tell the runtime.
+            if (xe.xdestroywindow.window == w) {
+                s_.windows.erase(it);
+                s_.clicks.reset();
+                std::erase_if(s_.queue, [&](const Event& e) { return e.window == WindowHandle(w); });
+                push(EventType::Destroyed, w, 0, 0);
+            }
             break;
         default:
             break;
