@@ -18,3 +18,8 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZ
 cmake --build build-sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-sanitize --output-on-failure -j "$jobs" -LE e2e
+
+# The Debian package: a Release build packed by cpack and checked by
+# lintian, installed with apt-get, opened from the PATH under Xvfb, removed.
+bash scripts/release.sh deb
+bash tests/package/test_deb.sh dist/velmora_*.deb
