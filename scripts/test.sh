@@ -14,7 +14,7 @@ ctest --test-dir build --output-on-failure -j "$jobs" -LE e2e
 ctest --test-dir build --output-on-failure -L e2e
 
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON \
-  -DVELMORA_BENCHMARKS=OFF >/dev/null
+  -DVELMORA_BENCHMARKS=OFF -DVELMORA_TOOLS=OFF >/dev/null
 cmake --build build-sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-sanitize --output-on-failure -j "$jobs" -LE e2e
