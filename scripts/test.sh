@@ -2,7 +2,8 @@
 # Builds Velmora and runs every test: the unit and whole-show tests, the
 # end-to-end tests of the real program under Xvfb, and the unit and
 # whole-show tests once more under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, then the Debian package: made, installed,
+# opened from the PATH and removed (needs root or sudo, as in CI).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh
