@@ -1,11 +1,14 @@
 #!/usr/bin/python3
-"""Regenerates Velmora's thirteen pictures, icons and cursor.
+"""Regenerates Velmora's thirteen pictures, icons and cursor, and the card
+icon for the desktop's icon theme at every size it is installed in.
 
 Run with Debian's interpreter from the repository root or anywhere:
     /usr/bin/python3 assets/generate.py
-Writes the pictures next to this file and a contact sheet of all of them to
-build/contact-sheet.png under the repository root (or --contact-sheet PATH).
-Every noise source is seeded, so two runs give the same bytes.
+Writes the pictures next to this file, the desktop icons to icons/, a
+contact sheet of the thirteen pictures to build/contact-sheet.png under the
+repository root (or --contact-sheet PATH) and a sheet of the desktop icons
+beside it (icon-sheet.png). Every noise source is seeded, so two runs give
+the same bytes.
 """
 import argparse
 import io
@@ -23,11 +26,11 @@ import cardface  # noqa: E402
 import containers  # noqa: E402
 import panel  # noqa: E402
 import small  # noqa: E402
-from contact_sheet import contact_sheet  # noqa: E402
+from contact_sheet import contact_sheet, icon_sheet  # noqa: E402
 
 
 def build():
-    """Returns {file name: bytes} for all thirteen pictures."""
+    """Returns {file name: bytes} for the thirteen pictures and the desktop icons."""
     files = {}
     for name, pixels in cardface.render().items():
         files[name + ".jpg"] = containers.jpeg_bytes(pixels, subsampling=0)
@@ -41,7 +44,13 @@ def build():
     files["AboutIcon.ico"] = containers.ico_bytes(*small.about_icon())
     pixels, transparent = small.hand_cursor()
     files["HandCursor.cur"] = containers.cur_bytes(pixels, transparent, hotspot=(0, 0))
+    for size in small.DESKTOP_ICON_SIZES:
+        files[desktop_icon_name(size)] = containers.png_bytes(small.card_icon_rgba(size))
     return files
+
+
+def desktop_icon_name(size):
+    return f"icons/velmora-{size}.png"
 
 
 def check_flame_frames(files):
@@ -70,16 +79,21 @@ def main():
     root = os.path.dirname(HERE)
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--contact-sheet", default=os.path.join(root, "build", "contact-sheet.png"))
-    parser.add_argument("--out", default=HERE, help="folder for the thirteen pictures")
+    parser.add_argument("--out", default=HERE, help="folder for the pictures (the icons go to icons/ in it)")
     args = parser.parse_args()
     files = build()
     check_flame_frames(files)
     for name, data in sorted(files.items()):
-        with open(os.path.join(args.out, name), "wb") as f:
+        path = os.path.join(args.out, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
             f.write(data)
-    os.makedirs(os.path.dirname(os.path.abspath(args.contact_sheet)), exist_ok=True)
+    sheet_dir = os.path.dirname(os.path.abspath(args.contact_sheet))
+    os.makedirs(sheet_dir, exist_ok=True)
     contact_sheet(files).save(args.contact_sheet)
-    print(f"wrote {len(files)} pictures to {args.out} and a contact sheet to {args.contact_sheet}")
+    icons = [files[desktop_icon_name(size)] for size in small.DESKTOP_ICON_SIZES]
+    icon_sheet(icons).save(os.path.join(sheet_dir, "icon-sheet.png"))
+    print(f"wrote {len(files)} pictures to {args.out} and contact sheets to {sheet_dir}")
 
 
 if __name__ == "__main__":

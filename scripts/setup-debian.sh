@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Velmora
 # need. Safe to run again; skips apt when everything is already there.
+# Usage: bash scripts/setup-debian.sh [release] [pictures]
+#   release   also what scripts/release.sh needs to make and check packages
+#   pictures  also what scripts/pictures.sh needs to assemble the README's pictures
 set -euo pipefail
 
 packages=(
@@ -10,6 +13,19 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb openbox xdotool x11-utils x11-apps imagemagick
 )
+release_packages=(
+  dpkg-dev fakeroot file lintian man-db appstream desktop-file-utils zip
+)
+pictures_packages=(
+  python3-pil
+)
+for group in "$@"; do
+  case $group in
+    release) packages+=("${release_packages[@]}") ;;
+    pictures) packages+=("${pictures_packages[@]}") ;;
+    *) echo "setup-debian: unknown group '$group' (release, pictures)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -2,7 +2,8 @@
 # Builds Velmora and runs every test: the unit and whole-show tests, the
 # end-to-end tests of the real program under Xvfb, and the unit and
 # whole-show tests once more under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, then the Debian package: made, installed,
+# opened from the PATH and removed (needs root or sudo, as in CI).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh
@@ -14,7 +15,12 @@ ctest --test-dir build --output-on-failure -j "$jobs" -LE e2e
 ctest --test-dir build --output-on-failure -L e2e
 
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON \
-  -DVELMORA_BENCHMARKS=OFF >/dev/null
+  -DVELMORA_BENCHMARKS=OFF -DVELMORA_TOOLS=OFF >/dev/null
 cmake --build build-sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-sanitize --output-on-failure -j "$jobs" -LE e2e
+
+# The Debian package: a Release build packed by cpack and checked by
+# lintian, installed with apt-get, opened from the PATH under Xvfb, removed.
+bash scripts/release.sh deb
+bash tests/package/test_deb.sh dist/velmora_*.deb

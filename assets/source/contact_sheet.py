@@ -85,3 +85,30 @@ def contact_sheet(files):
     sheet.paste(big_face, (pad, y))
     sheet.paste(big_panel, (2 * pad + big_face.width, y))
     return sheet
+
+
+def icon_sheet(pngs):
+    """The desktop icons at 1:1 on a light and on a dark panel, as a desktop
+    shows them, and the four smallest again at 4x to judge their pixels."""
+    icons = [Image.open(io.BytesIO(data)).convert("RGBA") for data in pngs]
+    gap = 10
+    width = sum(i.width for i in icons) + gap * (len(icons) + 1)
+    tallest = max(i.height for i in icons)
+    zoomed = [i.resize((i.width * 4, i.height * 4), Image.NEAREST) for i in icons[:4]]
+    zoom_h = max(z.height for z in zoomed)
+    sheet = Image.new("RGBA", (width, 2 * tallest + zoom_h + 4 * gap), BACKDROP + (255,))
+    for row, panel in enumerate([(236, 236, 236, 255), (30, 30, 34, 255)]):
+        x = gap
+        y = gap + row * (tallest + gap)
+        for icon in icons:
+            ground = Image.new("RGBA", icon.size, panel)
+            ground.alpha_composite(icon)
+            sheet.paste(ground, (x, y))
+            x += icon.width + gap
+    x = gap
+    for z in zoomed:
+        ground = Image.new("RGBA", z.size, (236, 236, 236, 255))
+        ground.alpha_composite(z)
+        sheet.paste(ground, (x, 2 * tallest + 3 * gap))
+        x += z.width + gap
+    return sheet.convert("RGB")

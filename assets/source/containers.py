@@ -92,3 +92,10 @@ def gif_bytes(rgb8, colours=128):
     data = buf.getvalue()
     assert data[:6] == b"GIF89a", data[:6]
     return data
+
+
+def png_bytes(rgba8):
+    """PNG with an alpha channel, for the desktop's icon theme."""
+    buf = io.BytesIO()
+    Image.fromarray(rgba8, "RGBA").save(buf, "PNG", optimize=True)
+    return buf.getvalue()

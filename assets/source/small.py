@@ -249,3 +249,85 @@ def hand_cursor():
     opaque = shape >= 0.45
     opaque[0, 0] = True  # the hot spot pixel is the fingertip itself
     return to_bytes(pixels), ~opaque
+
+# ---------------------------------------------------------------- Desktop icons
+
+# The sizes of the card icon in the desktop's icon theme.
+DESKTOP_ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
+
+
+def _icon_plan(size):
+    """The card icon's shapes for one size, in design units (the 32-unit grid
+    of the 32-pixel icon), with edges moved onto whole pixels where pixels
+    are few. Small sizes keep only what reads: a wider candle, a bolder
+    flame, a ring one pixel wide; large sizes add a second drip and a
+    highlight down the wax."""
+    unit = 32.0 / size  # design units per pixel
+
+    def snap(v):
+        return round(v / unit) * unit if size < 32 else v
+
+    small = size <= 24
+    return dict(
+        unit=unit,
+        body=(snap(10.0 if small else 11.0), snap(16.5), snap(22.0 if small else 21.0), snap(28.0 if small else 27.5)),
+        flame=Flame(height=13.0, width=8.0) if small else ICON_FLAME,
+        flame_base=snap(16.0) - 0.5 * unit if small else 15.0,
+        wick=not small,
+        # Drips run over the rim and down the sides: (side, lowest point, half-width).
+        drips=[] if small else ([(-1, 21.5, 0.8)] + ([(1, 19.0, 0.6)] if size >= 64 else [])),
+        highlight=size >= 64,
+        ring_width=max(1.0, size / 40.0) * unit,
+    )
+
+
+def card_icon_rgba(size):
+    """The card icon painted at size x size pixels with soft edges (RGBA):
+    a lit candle on a round dark-red disc with a copper ring, the same
+    picture as the 32-pixel program icon, drawn anew for each size."""
+    plan = _icon_plan(size)
+    unit = plan["unit"]
+    ss = max(4, min(8, 1024 // size))
+    px, py = grid(size, size, ss)
+    xx, yy = px * unit, py * unit  # design units
+    k = 1.0 / unit                 # pixels per design unit
+
+    def cover(signed_units):
+        return coverage(signed_units * k, ss)
+
+    r = np.hypot(xx - 16, yy - 16)
+    img = mix(np.broadcast_to(rgb(80, 14, 18), xx.shape + (3,)), rgb(20, 3, 6), smoothstep(0, 15.5, r))
+    cx = 16.0
+    base_y = plan["flame_base"]
+    light, alpha = flame.light(xx, yy, plan["flame"], cx, base_y, soft=0.3 * unit)
+    img = img + glow(light, [(2.0 * k, 0.7), (5.5 * k, 0.6)], ss) * rgb(255, 160, 70)
+    x0, top, x1, bottom = plan["body"]
+    half = (x1 - x0) / 2
+    u = np.clip((xx - cx) / (half + 0.7), -1, 1)  # the drips beside the body catch a little light
+    body = box_sdf(xx, yy, x0, top, x1, bottom, radius=0.6)
+    rim = (ellipse_distance(xx, yy, cx, top, half, 1.4) - 1) * 1.4
+    shape = np.minimum(body, rim)
+    for side, length, width in plan["drips"]:
+        x = cx + side * (half - width + 0.45)
+        drip = np.minimum(box_sdf(xx, yy, x - width, top, x + width, length, radius=width),
+                          np.hypot(xx - x, yy - length) - width - 0.3)
+        shape = np.minimum(shape, drip)
+    lit = 0.35 + 0.65 * np.sqrt(1 - u ** 2) * (1.0 / (1.0 + ((yy - 15) / 12) ** 2))
+    wax = rgb(246, 232, 204) * lit[..., None]
+    wax = add(wax, rgb(255, 140, 60), 0.4 * np.exp(-(yy - top).clip(0) / 3.5))
+    if plan["highlight"]:
+        # A soft sheen down the wax on the side that faces the flame's light.
+        sheen = np.exp(-((xx - (cx - half * 0.45)) / 0.9) ** 2) * smoothstep(top + 1, top + 4, yy)
+        wax = add(wax, rgb(255, 250, 235), 0.18 * sheen)
+    img = over(img, wax, cover(shape))
+    if plan["wick"]:
+        wick = cover(box_sdf(xx, yy, cx - 0.45, base_y - 2.0, cx + 0.45, top + 0.3, radius=0.3))
+        img = over(img, rgb(40, 22, 16), wick)
+    img = img * (1.0 - 0.9 * alpha)[..., None] + light
+    img = tone(img)
+    ring_w = plan["ring_width"]
+    img = over(img, rgb(120, 60, 40), cover(np.abs(r - (15.6 - ring_w / 2)) - ring_w / 2) * 0.7)
+    disc = downsample(cover(r - 15.6), ss)
+    pixels = downsample(img, ss)
+    rgba = np.dstack([to_bytes(pixels), np.clip(np.rint(disc * 255), 0, 255).astype(np.uint8)])
+    return rgba

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Regenerates the README's pictures in docs/ (installing what it needs):
+# card.webp and about.webp, two screenshots, and show.webp, the animated
+# show. The real program makes them on the headless backend against its
+# virtual clock (tools/pictures), so no display is needed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup-debian.sh pictures
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TOOLS=ON >/dev/null
+cmake --build build --target velmora_pictures
+rm -rf build/pictures
+./build/tools/pictures/velmora_pictures build/pictures 10
+/usr/bin/python3 tools/pictures/assemble.py build/pictures docs

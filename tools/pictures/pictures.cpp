@@ -1,0 +1,205 @@
+// Makes the README's pictures with the real program on the headless
+// backend: the card, the About window over the card, and every frame of the
+// show on the virtual clock. The pictures are what the windows presented,
+// cut to their window shapes (transparent outside).
+//
+// Usage: velmora_pictures <output folder> [frames per second]
+// Writes card.png, about.png and show/NNNN.png with show/frames.txt (one
+// "file milliseconds show-seconds" line a frame), which
+// tools/pictures/assemble.py turns into the README's animation.
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb_image_write.h>
+
+#include "about/about_form.h"
+#include "app/module1.h"
+#include "card/card_form.h"
+#include "runtime/application.h"
+#include "runtime/platform/headless/headless_platform.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using rt::platform::HeadlessOptions;
+using rt::platform::HeadlessWindow;
+
+// The whole program on a headless platform, started the way the executable
+// starts it; the caller moves the virtual clock and clicks.
+class Run {
+public:
+    Run() : session_(HeadlessOptions{}) {
+        session_.start([this](rt::platform::Platform& platform) {
+            rt::Application app(platform, rt::ApplicationOptions{.title = "Velmora"});
+            velmora::Program program(app);
+            program_ = &program;
+            const int code = app.run([&program] { velmora::SubMain(program); });
+            program_ = nullptr;
+            return code;
+        });
+        if (!program_) throw std::runtime_error("the program ended at start-up");
+    }
+
+    rt::platform::HeadlessSession& session() { return session_; }
+    velmora::CardForm& card() { return program_->Form1(); }
+    velmora::AboutForm* about() { return program_ ? program_->Form2.ifLoaded() : nullptr; }
+    const HeadlessWindow& window(rt::platform::WindowHandle handle) {
+        return session_.platform().window(handle);
+    }
+    const HeadlessWindow& cardWindow() { return window(card().hWnd()); }
+
+    void advanceTo(double t) {
+        session_.advanceTo(t);
+        if (session_.finished()) throw std::runtime_error("the program ended during the show");
+    }
+    void clickCentreOf(rt::platform::WindowHandle window, const rt::Control& control) {
+        const rt::Rect r = control.framePixelBounds();
+        if (!session_.click(window, r.x + r.width / 2, r.y + r.height / 2))
+            throw std::runtime_error("a click fell outside the window's shape");
+    }
+
+private:
+    rt::platform::HeadlessSession session_;
+    velmora::Program* program_ = nullptr;
+};
+
+// An RGBA picture, 8 bits a channel, rows top to bottom.
+struct Rgba {
+    int width = 0, height = 0;
+    std::vector<unsigned char> bytes;
+    Rgba(int w, int h) : width(w), height(h), bytes(std::size_t(w) * std::size_t(h) * 4, 0) {}
+};
+
+// Paints a window's presented pixels onto the picture with its top-left
+// corner at (left, top), leaving out what lies outside its shape.
+void paintWindow(Rgba& out, const HeadlessWindow& w, int left, int top) {
+    const rt::Bitmap& screen = w.screen;
+    auto put = [&](int x, int y) {
+        const int ox = left + x, oy = top + y;
+        if (ox < 0 || oy < 0 || ox >= out.width || oy >= out.height) return;
+        const rt::Pixel p = screen.at(x, y);
+        unsigned char* d = &out.bytes[(std::size_t(oy) * std::size_t(out.width) + std::size_t(ox)) * 4];
+        d[0] = static_cast<unsigned char>(rt::pixelRed(p));
+        d[1] = static_cast<unsigned char>(rt::pixelGreen(p));
+        d[2] = static_cast<unsigned char>(rt::pixelBlue(p));
+        d[3] = 255;
+    };
+    if (!w.shape) {
+        for (int y = 0; y < screen.height(); ++y)
+            for (int x = 0; x < screen.width(); ++x) put(x, y);
+        return;
+    }
+    for (const rt::Span& s : w.shape->spans)
+        if (s.y >= 0 && s.y < screen.height())
+            for (int x = std::max(s.x0, 0); x < std::min(s.x1, screen.width()); ++x) put(x, s.y);
+}
+
+void writePng(const fs::path& path, const Rgba& picture) {
+    if (!stbi_write_png(path.string().c_str(), picture.width, picture.height, 4, picture.bytes.data(),
+                        picture.width * 4))
+        throw std::runtime_error("cannot write " + path.string() + ": " + std::strerror(errno));
+}
+
+// The card window alone.
+Rgba cardPicture(Run& run) {
+    const HeadlessWindow& w = run.cardWindow();
+    Rgba out(w.bounds.width, w.bounds.height);
+    paintWindow(out, w, 0, 0);
+    return out;
+}
+
+// The card at rest, a few seconds into the show.
+void writeCard(const fs::path& folder) {
+    Run run;
+    run.advanceTo(6.0);
+    writePng(folder / "card.png", cardPicture(run));
+}
+
+// The About window over the card, as the desktop shows them: a click on the
+// card face shows the two buttons, a click on the question mark opens it.
+void writeAbout(const fs::path& folder) {
+    Run run;
+    run.advanceTo(6.0);
+    velmora::CardForm& card = run.card();
+    // A point on the card face below the candle.
+    if (!run.session().click(card.hWnd(), 166, 330)) throw std::runtime_error("the card face took no click");
+    run.advanceTo(6.2);
+    run.clickCentreOf(card.hWnd(), card.PictureAbout);
+    velmora::AboutForm* about = run.about();
+    if (!about) throw std::runtime_error("the About window did not open");
+    run.advanceTo(6.6);
+    const HeadlessWindow& cardWindow = run.cardWindow();
+    const HeadlessWindow& aboutWindow = run.window(about->hWnd());
+    Rgba out = cardPicture(run);
+    paintWindow(out, aboutWindow, aboutWindow.bounds.x - cardWindow.bounds.x,
+                aboutWindow.bounds.y - cardWindow.bounds.y);
+    writePng(folder / "about.png", out);
+}
+
+// The show at a steady frame rate on the virtual clock. The quiet flicker
+// between the opening seconds and the run-up to the shake is left out, so
+// the animation stays short: it shows the flicker, then jumps to two
+// seconds before the shake and runs through the panel's unroll, hold and
+// fly-away into the flicker that follows.
+void writeShow(const fs::path& folder, int fps) {
+    const fs::path frames = folder / "show";
+    fs::remove_all(frames);
+    fs::create_directories(frames);
+    std::ofstream list(frames / "frames.txt");
+    const std::vector<std::pair<double, double>> parts = {{0.5, 2.5}, {16.0, 36.5}};
+    Run run;
+    int index = 0;
+    int writtenMs = 0;
+    for (const auto& [from, to] : parts) {
+        const int count = int(std::lround((to - from) * fps));
+        for (int k = 0; k < count; ++k) {
+            const double t = from + double(k) / fps;
+            run.advanceTo(t);
+            char name[32];
+            std::snprintf(name, sizeof name, "%04d.png", index);
+            writePng(frames / name, cardPicture(run));
+            // Whole milliseconds that add up to the frame rate's time.
+            const int endMs = int(std::lround(double(index + 1) * 1000.0 / fps));
+            list << name << ' ' << (endMs - writtenMs) << ' ' << t << '\n';
+            writtenMs = endMs;
+            ++index;
+        }
+    }
+    if (!list) throw std::runtime_error("cannot write " + (frames / "frames.txt").string());
+    std::printf("%d frames of the show at %d per second\n", index, fps);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || argc > 3) {
+        std::fprintf(stderr, "usage: %s <output folder> [frames per second]\n", argv[0]);
+        return 2;
+    }
+    const int fps = argc == 3 ? std::atoi(argv[2]) : 10;
+    if (fps < 1 || fps > 64) {
+        std::fprintf(stderr, "frames per second: 1 to 64\n");
+        return 2;
+    }
+    try {
+        const fs::path folder = argv[1];
+        fs::create_directories(folder);
+        writeCard(folder);
+        writeAbout(folder);
+        writeShow(folder, fps);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "velmora_pictures: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
