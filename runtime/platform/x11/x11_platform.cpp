@@ -569,7 +569,7 @@ public:
         WindowState* st = find(window);
         if (!st || frame.empty()) return;
         Display* d = s_.display;
-        const GC gc = DefaultGC(d, s_.screen);
+        const GC gc = s_.gc;  // made for the depth of the chosen visual
         for (const Rect& area : dirty) {
             const Rect r = area.intersect(frame.bounds());
             if (r.empty()) continue;
