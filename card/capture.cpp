@@ -33,8 +33,9 @@ void CardForm::TimerScreenShots_Timer() {
         // A capture that cannot be written switches capture off and says why,
         // once; the show goes on.
         stopCapture();
+        const std::string& reason = error.reason().empty() ? std::string(error.what()) : error.reason();
         std::fprintf(stderr, "velmora: frame capture switched off: cannot write %s: %s\n", file.c_str(),
-                     error.what());
+                     reason.c_str());
         return;
     }
     lastCaptureFile_ = file;

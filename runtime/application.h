@@ -32,6 +32,9 @@ constexpr double kMinimumDpi = 96.0;
 struct ApplicationOptions {
     double timerGranularity = kTimerGranularity;
     std::string title;  // the windows' title for the desktop when they have no caption
+    // The path the program was started by (argv[0]), for AppPath where the
+    // system cannot name the executable; empty when unknown.
+    std::string programPath;
 };
 
 // Thrown by End to unwind every handler and nested loop at once.

@@ -10,6 +10,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <unistd.h>
+
+#include <cstdlib>
 #endif
 
 namespace rt {
@@ -21,6 +25,36 @@ namespace {
 constexpr std::uint64_t kRndSeed = 0x853C49E6748FEA9Bull;
 constexpr std::uint64_t kRndIncrement = 0xDA3E39CB94B95BDBull;
 std::uint64_t rndState = kRndSeed;
+
+#ifndef _WIN32
+// The executable's absolute path from the path it was started by: a path
+// with a separator is taken against the working folder; a bare name is
+// looked for on PATH, where a shell found it. Empty when it cannot be told.
+std::filesystem::path startedFrom(const std::string& programPath) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (programPath.empty()) return {};
+    if (programPath.find('/') != std::string::npos) {
+        fs::path path = fs::absolute(programPath, error);
+        return error ? fs::path() : path;
+    }
+    const char* search = std::getenv("PATH");
+    if (search == nullptr) return {};
+    for (std::string_view rest = search;;) {
+        const std::size_t colon = rest.find(':');
+        const std::string_view entry = rest.substr(0, colon);
+        // An empty entry stands for the working folder.
+        const fs::path candidate = fs::path(entry.empty() ? "." : entry) / programPath;
+        if (::access(candidate.c_str(), X_OK) == 0 && fs::is_regular_file(candidate, error)) {
+            fs::path path = fs::absolute(candidate, error);
+            if (!error) return path;
+        }
+        if (colon == std::string_view::npos) break;
+        rest.remove_prefix(colon + 1);
+    }
+    return {};
+}
+#endif
 
 }  // namespace
 
@@ -117,12 +151,16 @@ std::string AppPath() {
     if (folder.size() == 2 && folder[1] == ':') folder += '\\';  // a drive's root keeps its backslash
     return folder;
 #else
+    namespace fs = std::filesystem;
     std::error_code error;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) throw RuntimeError(ErrorCode::PathNotFound, "Path not found");
-    std::string folder = exe.parent_path().string();
-    if (folder.empty()) folder = "/";
-    return folder;
+    fs::path exe = fs::read_symlink("/proc/self/exe", error);
+    if (error || !exe.is_absolute()) exe = startedFrom(Application::current().options().programPath);
+    if (exe.empty()) {
+        const fs::path here = fs::current_path(error);
+        if (error) throw RuntimeError(ErrorCode::PathNotFound, "Path not found");
+        return here.string();
+    }
+    return exe.lexically_normal().parent_path().string();  // "/" for a program at the root
 #endif
 }
 

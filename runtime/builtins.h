@@ -40,7 +40,11 @@ platform::LocalDateTime Time();
 std::string Format(const platform::LocalDateTime& value, std::string_view pattern);
 
 // The folder that holds the program's executable: no trailing separator
-// except at the root of the file system (or of a drive).
+// except at the root of the file system (or of a drive). Where the system
+// cannot name the executable (Linux without /proc, in a chroot or sandbox),
+// the folder of the path the program was started by
+// (ApplicationOptions::programPath), taken against the working folder or
+// found on PATH as a shell found it; failing that, the working folder.
 std::string AppPath();
 // The path separator of this platform.
 #ifdef _WIN32

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "graphics/errors.h"
 
@@ -15,18 +16,120 @@
 
 namespace rt {
 
+std::string describeFileError(int error) {
+    switch (error) {
+        case ENOSPC: return "no space left on the device";
+#ifdef EDQUOT
+        case EDQUOT: return "the disk quota is used up";
+#endif
+        case EACCES:
+        case EPERM: return "permission denied";
+        case EROFS: return "read-only file system";
+        case ENOENT: return "no such folder";
+        case ENOTDIR: return "not a folder";
+        case EISDIR: return "a folder has that name";
+        case EFBIG: return "the file is too large for the file system";
+        case EIO: return "input/output error on the device";
+        default: break;
+    }
+    std::string text = std::generic_category().message(error);
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z' && (text.size() < 2 || !(text[1] >= 'A' && text[1] <= 'Z')))
+        text[0] = char(text[0] - 'A' + 'a');  // "Too many open files", not an acronym
+    return text;
+}
+
 namespace {
 
 [[noreturn]] void fail(int error) {
+    std::string reason = describeFileError(error);
     switch (error) {
         case ENOENT:
-        case ENOTDIR: throw RuntimeError(ErrorCode::PathNotFound, "Path not found");
+        case ENOTDIR: throw RuntimeError(ErrorCode::PathNotFound, "Path not found", std::move(reason));
         case EACCES:
         case EPERM:
-        case EROFS: throw RuntimeError(ErrorCode::PermissionDenied, "Permission denied");
-        default: throw RuntimeError(ErrorCode::DeviceIoError, "Device I/O error");
+        case EROFS: throw RuntimeError(ErrorCode::PermissionDenied, "Permission denied", std::move(reason));
+        default: throw RuntimeError(ErrorCode::DeviceIoError, "Device I/O error", std::move(reason));
     }
 }
+
+#ifndef _WIN32
+// Writes all the bytes; 0, or the errno of the failure.
+int writeAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        done += std::size_t(n);
+    }
+    return 0;
+}
+
+// The bytes through an unnamed file in the folder (Linux O_TMPFILE), which
+// gets a name only once it is complete: a program killed while writing
+// leaves nothing behind. The file takes the target's name at once where
+// that name is free, else a temporary name that then replaces the target.
+// Returns false, having changed nothing, where the file system or the
+// system offers no unnamed files or no way to name one (no /proc, and
+// linking by descriptor not allowed); throws on any other failure.
+bool saveThroughUnnamedFile(const std::string& bytes, const std::filesystem::path& folder,
+                            const std::filesystem::path& target) {
+#if defined(__linux__) && defined(O_TMPFILE)
+    static bool unavailable = false;  // learnt once, not asked again every second
+    if (unavailable) return false;
+    const int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        // Other failures (no permission, no space) come again, and are
+        // reported, on the way through a named file.
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) unavailable = true;
+        return false;
+    }
+    int error = writeAll(fd, bytes);
+    if (!error && ::fchmod(fd, 0644) != 0) error = errno;
+    const std::string procPath = "/proc/self/fd/" + std::to_string(fd);
+    // Gives the file a name; EEXIST when the name is taken.
+    auto link = [&](const std::string& name) {
+        if (::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+        if (errno != ENOENT) return errno;
+        // No /proc: linking the descriptor itself needs a privilege.
+        if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+        return errno == ENOENT || errno == EPERM ? ENOSYS : errno;
+    };
+    if (!error) {
+        error = link(target.string());
+        if (error == EEXIST) {
+            // Replacing a file: a free temporary name first, then one rename.
+            const std::string stem = (folder / ("." + target.filename().string() + ".")).string() +
+                                     std::to_string(::getpid()) + "-";
+            for (int attempt = 0; attempt < 100; ++attempt) {
+                const std::string temporary = stem + std::to_string(attempt);
+                error = link(temporary);
+                if (error == EEXIST) continue;
+                if (!error && std::rename(temporary.c_str(), target.c_str()) != 0) {
+                    error = errno;
+                    ::unlink(temporary.c_str());
+                }
+                break;
+            }
+        }
+    }
+    ::close(fd);  // the data is in; a failed close of a local file loses nothing here
+    if (error == ENOSYS) {
+        unavailable = true;
+        return false;
+    }
+    if (error) fail(error == ENOENT ? EIO : error);
+    return true;
+#else
+    (void)bytes;
+    (void)folder;
+    (void)target;
+    return false;
+#endif
+}
+#endif
 
 }  // namespace
 
@@ -36,7 +139,9 @@ void SavePicture(const PictureRef& picture, const std::string& path) {
     const std::filesystem::path target(path);
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
     std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec)) fail(ENOENT);
+    const auto folderStatus = std::filesystem::status(folder, ec);
+    if (!std::filesystem::exists(folderStatus)) fail(ENOENT);
+    if (!std::filesystem::is_directory(folderStatus)) fail(ENOTDIR);
 #ifdef _WIN32
     const std::string temporary = path + ".part";
     FILE* file = std::fopen(temporary.c_str(), "wb");
@@ -53,20 +158,11 @@ void SavePicture(const PictureRef& picture, const std::string& path) {
         fail(EACCES);
     }
 #else
+    if (saveThroughUnnamedFile(bytes, folder, target)) return;
     std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
     const int fd = mkstemp(temporary.data());
     if (fd < 0) fail(errno);
-    std::size_t done = 0;
-    int error = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            error = errno;
-            break;
-        }
-        done += std::size_t(n);
-    }
+    int error = writeAll(fd, bytes);
     if (::fchmod(fd, 0644) != 0 && !error) error = errno;
     if (::close(fd) != 0 && !error) error = errno;
     if (!error && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno;

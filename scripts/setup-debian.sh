@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
-  libx11-dev libxext-dev
+  libx11-dev libxext-dev libxrandr-dev libxinerama-dev
   libstb-dev fonts-liberation
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb openbox xdotool x11-utils x11-apps imagemagick

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace rt {
 
@@ -23,13 +24,18 @@ enum class ErrorCode {
 
 class RuntimeError : public std::runtime_error {
 public:
-    RuntimeError(ErrorCode code, const std::string& description)
-        : std::runtime_error(description), code_(code) {}
+    // The description is the runtime's standard text for the error number;
+    // the reason, where the system gave one, says in plain words what went
+    // wrong ("no space left on the device").
+    RuntimeError(ErrorCode code, const std::string& description, std::string reason = {})
+        : std::runtime_error(description), code_(code), reason_(std::move(reason)) {}
     ErrorCode code() const { return code_; }
     int number() const { return int(code_); }
+    const std::string& reason() const { return reason_; }
 
 private:
     ErrorCode code_;
+    std::string reason_;
 };
 
 }  // namespace rt

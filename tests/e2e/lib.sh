@@ -62,13 +62,22 @@ e2e_init() {
 # Stops the program, openbox and Xvfb (newest first) and removes E2E_TMP.
 # Runs from the exit trap; safe to call twice.
 e2e_cleanup() {
+    e2e_stop_x
+    [[ -n "${E2E_TMP:-}" && -d "$E2E_TMP" ]] && rm -rf "$E2E_TMP"
+    return 0
+}
+
+# e2e_stop_x
+# Stops everything started so far (the program, openbox, Xvfb; newest
+# first), so that a test can go on with another X server.
+e2e_stop_x() {
     local i pid
     for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
         pid=${E2E_PIDS[i]}
         kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
     done
     E2E_PIDS=()
-    [[ -n "${E2E_TMP:-}" && -d "$E2E_TMP" ]] && rm -rf "$E2E_TMP"
+    APP_PID=
     return 0
 }
 
@@ -86,14 +95,15 @@ e2e_wait_until() {
 }
 
 # e2e_start_x [extra Xvfb arguments...]
-# Starts Xvfb (1280 x 1024, depth 24) on a free display number and openbox
-# on it, exports DISPLAY, and waits until both answer. Xvfb picks the number
-# itself (-displayfd), so tests running side by side never collide. Extra
-# arguments go to Xvfb (e.g. `-dpi 120`; note that Xvfb cannot drop SHAPE).
+# Starts Xvfb (1280 x 1024, depth 24, or $E2E_SCREEN as WIDTHxHEIGHTxDEPTH)
+# on a free display number and openbox on it, exports DISPLAY, and waits
+# until both answer. Xvfb picks the number itself (-displayfd), so tests
+# running side by side never collide. Extra arguments go to Xvfb (e.g.
+# `-dpi 120`; note that Xvfb cannot drop SHAPE).
 e2e_start_x() {
     local fdfile=$E2E_TMP/display
     : >"$fdfile"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset "$@" \
+    Xvfb -displayfd 3 -screen 0 "${E2E_SCREEN:-1280x1024x24}" -nolisten tcp -noreset "$@" \
         3>"$fdfile" >"$E2E_ARTIFACTS/xvfb.log" 2>&1 &
     E2E_PIDS+=($!)
     E2E_XVFB_PID=$!

@@ -4,8 +4,38 @@
 # by a real window shape (the root window shows through the corners), the
 # card face in the middle. Also: a display that cannot be opened gives one
 # line on stderr and exit code 1, and a 120 dpi desktop keeps the card's size.
+# And on hostile desktops: without /proc the card still starts; a damaged
+# "Arial" among the user's fonts changes nothing; windows destroyed by
+# another client are let go (the card answers again; the card destroyed
+# ends the program with exit code 0); a depth-16 screen shows the card's
+# colours, with and without a full-colour visual on offer; a screen smaller
+# than the card gets the card at its top-left corner.
 source "$(dirname "$0")/lib.sh"
 e2e_init "$@"
+
+# The program's visible window other than the card, if any.
+about_window() {
+    local id
+    for id in $(e2e_find_windows); do
+        [[ "$id" != "$E2E_WINDOW" ]] && echo "$id" && return 0
+    done
+    return 1
+}
+
+no_about_window() { ! about_window >/dev/null; }
+
+# Opens the About window from the card at (x, y) and sets ABOUT to its id.
+open_about() {
+    e2e_click $((x + 166)) $((y + 330))
+    sleep 0.4
+    e2e_click $((x + 316)) $((y + 37))
+    e2e_wait_until 5 about_window || fail "no About window appeared ($1)"
+    ABOUT=$(about_window)
+}
+
+# Points of the card face away from the flickering flame: ground, cross,
+# candle, lettering.
+colour_points=("30 200" "120 95" "230 95" "166 20" "166 280" "100 385" "250 385")
 
 # No display at all.
 err=$(DISPLAY=:999 "$E2E_EXE" 2>&1 >/dev/null)
@@ -48,6 +78,52 @@ sleep 0.5
 assert_cmd "the card is still running" e2e_app_running
 kill "$APP_PID"
 e2e_wait_app_exit 5 || fail "the card did not stop"
+colours24=()
+for point in "${colour_points[@]}"; do
+    colours24+=("$(e2e_pixel "$shot" $point)")
+done
+
+# No /proc (a chroot, a sandbox): the program cannot read its own path
+# there, and still starts. Needs a mount namespace (root in CI).
+if unshare -m sh -c 'mount -t tmpfs none /proc' 2>/dev/null; then
+    unshare -m sh -c 'mount -t tmpfs none /proc && exec "$0"' "$E2E_EXE" \
+        >"$E2E_ARTIFACTS/no-proc.out" 2>"$E2E_ARTIFACTS/no-proc.err" &
+    APP_PID=$!
+    E2E_PIDS+=($APP_PID)
+    e2e_wait_window
+    sleep 0.5
+    assert_cmd "the card without /proc is still running" e2e_app_running
+    kill "$APP_PID"
+    e2e_wait_app_exit 5 || fail "the card without /proc did not stop"
+else
+    e2e_log "no mount namespace here: the start without /proc is not tried"
+fi
+
+# A damaged "Arial" among the user's fonts: the card draws text with its
+# own faces and never reads it.
+home=$E2E_TMP/home
+mkdir -p "$home/.fonts"
+head -c 30000 /usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf >"$home/.fonts/Arial.ttf"
+if command -v fc-cache >/dev/null; then HOME=$home fc-cache -f "$home/.fonts" >/dev/null 2>&1; fi
+HOME=$home e2e_start_app
+e2e_wait_window
+read -r x y w h < <(e2e_geometry "$E2E_WINDOW")
+open_about "with a damaged Arial"
+sleep 0.5
+assert_cmd "the card with a damaged Arial is still running" e2e_app_running
+e2e_screenshot about-damaged-arial
+
+# Another client destroys the About window: the card takes input again,
+# and its About button opens a new About window.
+xdotool windowclose "$ABOUT"
+e2e_wait_until 5 no_about_window || fail "the destroyed About window is still listed"
+open_about "after the first was destroyed from outside"
+xdotool windowclose "$ABOUT"
+e2e_wait_until 5 no_about_window || fail "the second About window is still listed"
+# Another client destroys the card: the program ends, and without error.
+xdotool windowclose "$E2E_WINDOW"
+e2e_wait_app_exit 5 || fail "the program did not end when its card was destroyed"
+assert_eq 0 "$E2E_APP_STATUS" "exit code after the card was destroyed from outside"
 
 # A desktop at 120 dots per inch: the card keeps its pixel size.
 e2e_set_resources $'Xft.dpi:\t120'
@@ -56,5 +132,34 @@ e2e_wait_window
 read -r x y w h < <(e2e_geometry "$E2E_WINDOW")
 assert_eq 333 "$w" "card width at 120 dpi"
 assert_eq 415 "$h" "card height at 120 dpi"
+e2e_stop_x
+
+# A depth-16 screen, as in many VNC sessions: the card starts and shows its
+# colours within what 16-bit pixels can hold; first with the full-colour
+# depth-32 visual the Composite extension offers there, then with only
+# 16-bit visuals.
+for variant in with-32-bit-visual only-16-bit; do
+    extra=()
+    [[ $variant == only-16-bit ]] && extra=(-extension Composite)
+    E2E_SCREEN=1280x1024x16 e2e_start_x -wr "${extra[@]}"
+    e2e_start_app
+    e2e_wait_window
+    read -r x y w h < <(e2e_geometry "$E2E_WINDOW")
+    assert_eq "333 415" "$w $h" "card size at depth 16 ($variant)"
+    sleep 1
+    e2e_screenshot "depth16-$variant" "$x" "$y" "$w" "$h"
+    for i in "${!colour_points[@]}"; do
+        assert_pixel "$E2E_SHOT" ${colour_points[i]} "${colours24[i]}" 10 "colour at (${colour_points[i]}), depth 16, $variant"
+    done
+    assert_pixel "$E2E_SHOT" 0 0 "#FFFFFF" 10 "corner at depth 16 ($variant)"
+    e2e_stop_x
+done
+
+# A screen smaller than the card: the card hangs from its top-left corner.
+E2E_SCREEN=320x240x24 e2e_start_x
+e2e_start_app
+e2e_wait_window
+read -r x y w h < <(e2e_geometry "$E2E_WINDOW")
+assert_eq "0 0 333 415" "$x $y $w $h" "card on a 320 x 240 screen"
 
 e2e_pass

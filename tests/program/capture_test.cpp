@@ -235,21 +235,22 @@ TEST(FrameCapture, FileHoldsTheCardFaceButNothingThatLiesOverIt) {
 
 struct FailureCase {
     const char* name;
+    const char* reason;  // what the message says went wrong
     // Prepares the application folder; returns what it must hold afterwards.
     std::function<std::set<std::string>(const fs::path& appFolder)> prepare;
 };
 
 TEST(FrameCapture, AFileThatCannotBeWrittenSwitchesCaptureOffAndTheShowGoesOn) {
     const FailureCase cases[] = {
-        {"no ScreenShots folder", [](const fs::path&) { return std::set<std::string>{}; }},
-        {"ScreenShots is a file",
+        {"no ScreenShots folder", "no such folder", [](const fs::path&) { return std::set<std::string>{}; }},
+        {"ScreenShots is a file", "not a folder",
          [](const fs::path& folder) {
              std::ofstream(folder / "ScreenShots") << "not a folder";
              return std::set<std::string>{"ScreenShots"};
          }},
         // The folder exists, but the capture file's name is taken by a
         // folder: the bitmap is written, then cannot take its name.
-        {"the file's name is a folder",
+        {"the file's name is a folder", "a folder has that name",
          [](const fs::path& folder) {
              for (int second = 0; second <= 2; ++second)
                  fs::create_directories(folder / "ScreenShots" / fileOfSecond(second));
@@ -281,6 +282,7 @@ TEST(FrameCapture, AFileThatCannotBeWrittenSwitchesCaptureOffAndTheShowGoesOn) {
              at = errors.find("ScreenShots", at + 1))
             ++reports;
         EXPECT_EQ(reports, 1u) << errors;
+        EXPECT_NE(errors.find(std::string(".bmp: ") + c.reason + "\n"), std::string::npos) << errors;
         EXPECT_EQ(entries(temp.path), expected);
         if (fs::is_directory(temp.path / "ScreenShots")) {
             EXPECT_EQ(entries(temp.path / "ScreenShots"), shotsBefore);  // no temporary file left

@@ -4,6 +4,8 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -95,6 +97,16 @@ int errorOf(const std::function<void()>& f) {
     return 0;
 }
 
+// The reason in words an error gives, or "" when nothing was raised.
+std::string reasonOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const RuntimeError& e) {
+        return e.reason();
+    }
+    return {};
+}
+
 TEST(SavePicture, WritesAnUncompressed24BitBitmap) {
     TempFolder temp;
     const fs::path file = temp.path / "three.bmp";
@@ -134,20 +146,38 @@ TEST(SavePicture, AFailureRaisesAnErrorAndLeavesNothingBehind) {
               int(ErrorCode::PathNotFound));
     EXPECT_TRUE(temp.entries().empty());
 
+    EXPECT_EQ(reasonOf([&] { SavePicture(picture, (temp.path / "missing" / "a.bmp").string()); }),
+              "no such folder");
+
     std::ofstream(temp.path / "plain") << "a file, not a folder";
     EXPECT_EQ(errorOf([&] { SavePicture(picture, (temp.path / "plain" / "a.bmp").string()); }),
               int(ErrorCode::PathNotFound));
+    EXPECT_EQ(reasonOf([&] { SavePicture(picture, (temp.path / "plain" / "a.bmp").string()); }), "not a folder");
 
     // The name is taken by a folder: the bytes are written, then cannot
     // take the name, and the temporary file goes again.
     fs::create_directory(temp.path / "taken.bmp");
     EXPECT_NE(errorOf([&] { SavePicture(picture, (temp.path / "taken.bmp").string()); }), 0);
+    EXPECT_EQ(reasonOf([&] { SavePicture(picture, (temp.path / "taken.bmp").string()); }),
+              "a folder has that name");
     EXPECT_EQ(temp.entries(), (std::set<std::string>{"plain", "taken.bmp"}));
     EXPECT_TRUE(fs::is_empty(temp.path / "taken.bmp"));
 
     EXPECT_EQ(errorOf([&] { SavePicture(nullptr, (temp.path / "none.bmp").string()); }),
               int(ErrorCode::InvalidPicture));
     EXPECT_EQ(temp.entries(), (std::set<std::string>{"plain", "taken.bmp"}));
+}
+
+// A capture that fails says why in words, not by the runtime's error number.
+TEST(SavePicture, FileErrorsAreDescribedInPlainWords) {
+    EXPECT_EQ(describeFileError(ENOSPC), "no space left on the device");
+    EXPECT_EQ(describeFileError(EACCES), "permission denied");
+    EXPECT_EQ(describeFileError(EROFS), "read-only file system");
+    // The rarer ones in the system's words, in the middle of a sentence.
+    const std::string rare = describeFileError(EMFILE);
+    ASSERT_FALSE(rare.empty());
+    EXPECT_EQ(rare, std::string(1, char(std::tolower(rare[0]))) + rare.substr(1));
+    EXPECT_NE(rare.find("files"), std::string::npos) << rare;
 }
 
 }  // namespace

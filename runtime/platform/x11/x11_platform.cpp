@@ -8,7 +8,14 @@
 //    window manager honours (WM_NORMAL_HINTS with USPosition and PPosition);
 //    WM_DELETE_WINDOW becomes CloseRequest; _NET_WM_PING is answered; a
 //    window destroyed by another client (DestroyNotify) becomes Destroyed.
-//  - screen(): the root screen, and the density from Xft.dpi, else 96.
+//  - visual: the best TrueColor visual the screen offers (x11::chooseVisual):
+//    full colour in 32-bit pixels where there is one, default or not (a
+//    visual other than the default gets its own colormap and a GC of its
+//    depth), else 16- or 15-bit pixels; a screen without a TrueColor visual
+//    (8-bit PseudoColor) is refused with a one-line reason.
+//  - screen(): the monitor that holds the pointer, else the primary one
+//    (x11::chooseMonitor), from the RandR 1.5 monitors, else the Xinerama
+//    screens, else the whole screen; and the density from Xft.dpi, else 96.
 //  - setWindowShape: bounding and input shape from the region's spans as
 //    YX-banded rectangles; skipped when unchanged; a server without SHAPE
 //    leaves the window rectangular.
@@ -38,6 +45,8 @@
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
+#include <X11/extensions/Xinerama.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/extensions/shape.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -187,6 +196,72 @@ std::optional<int> doubleClickTimeFromXSettings(const std::uint8_t* data, std::s
     return std::nullopt;
 }
 
+namespace {
+
+// A channel mask the conversion to pixels can fill: one run of 5 to 16 bits.
+bool usableChannelMask(unsigned long mask) {
+    if (mask == 0) return false;
+    const unsigned long run = mask >> std::countr_zero(mask);
+    const int bits = std::popcount(mask);
+    return (run & (run + 1)) == 0 && bits >= 5 && bits <= 16;
+}
+
+// The rank of a visual in the order of preference, 0 best; -1 when the
+// backend cannot draw with it.
+int visualRank(const VisualDescription& v) {
+    if (!v.trueColor || !usableChannelMask(v.redMask) || !usableChannelMask(v.greenMask) ||
+        !usableChannelMask(v.blueMask))
+        return -1;
+    if ((v.redMask & v.greenMask) | (v.redMask & v.blueMask) | (v.greenMask & v.blueMask)) return -1;
+    const unsigned long all = v.redMask | v.greenMask | v.blueMask;
+    if (v.bitsPerPixel == 32 && v.depth >= 24 && v.depth <= 32 && all <= 0xFFFFFFFFul) {
+        if (v.isDefault) return 0;
+        return v.depth == 24 ? 1 : 2;
+    }
+    if (v.bitsPerPixel == 16 && (v.depth == 15 || v.depth == 16) && all <= 0xFFFFul) return v.isDefault ? 3 : 4;
+    return -1;
+}
+
+}  // namespace
+
+bool storesFramebufferPixels(const VisualDescription& v) {
+    return v.trueColor && v.bitsPerPixel == 32 && (v.depth == 24 || v.depth == 32) && v.redMask == 0xFF0000 &&
+           v.greenMask == 0xFF00 && v.blueMask == 0xFF;
+}
+
+std::optional<std::size_t> chooseVisual(const std::vector<VisualDescription>& visuals) {
+    std::optional<std::size_t> best;
+    int bestRank = 0;
+    bool bestDirect = false;
+    for (std::size_t i = 0; i < visuals.size(); ++i) {
+        const int rank = visualRank(visuals[i]);
+        if (rank < 0) continue;
+        const bool direct = storesFramebufferPixels(visuals[i]);
+        if (!best || rank < bestRank || (rank == bestRank && direct && !bestDirect)) {
+            best = i;
+            bestRank = rank;
+            bestDirect = direct;
+        }
+    }
+    return best;
+}
+
+std::optional<Rect> chooseMonitor(const std::vector<Rect>& monitors, std::optional<ScreenPoint> pointer,
+                                  int primary) {
+    const bool hasPrimary =
+        primary >= 0 && std::size_t(primary) < monitors.size() && !monitors[std::size_t(primary)].empty();
+    if (pointer) {
+        if (hasPrimary && monitors[std::size_t(primary)].contains(pointer->x, pointer->y))
+            return monitors[std::size_t(primary)];
+        for (const Rect& m : monitors)
+            if (!m.empty() && m.contains(pointer->x, pointer->y)) return m;
+    }
+    if (hasPrimary) return monitors[std::size_t(primary)];
+    for (const Rect& m : monitors)
+        if (!m.empty()) return m;
+    return std::nullopt;
+}
+
 std::vector<Rect> shapeRectangles(const Region& region) {
     std::vector<Rect> out;
     const auto& spans = region.spans;
@@ -274,11 +349,22 @@ struct X11State {
     Display* display = nullptr;
     int screen = 0;
     Window root = None;
+    // The visual the windows use (x11::chooseVisual), not always the
+    // screen's default one: a depth-16 desktop often offers a depth-24
+    // visual too. Windows of a visual other than the default need their own
+    // colormap, and drawing on them a GC made for their depth.
     Visual* visual = nullptr;
     int depth = 24;
+    int bitsPerPixel = 32;      // of a ZPixmap image at that depth: 32 or 16
     bool directPixels = false;  // the visual stores 0xAARRGGBB in 32-bit pixels
     unsigned long redMask = 0, greenMask = 0, blueMask = 0;
+    Colormap colormap = None;
+    bool ownColormap = false;  // made for a visual other than the default
+    GC gc = nullptr;           // for drawables of `depth`
+    unsigned long black = 0;   // opaque black in the visual's pixels
     bool hasShape = false;
+    bool hasRandrMonitors = false;  // RandR 1.5: XRRGetMonitors
+    bool hasXinerama = false;
 
     Atom wmProtocols = None, wmDeleteWindow = None, netWmPing = None;
     Atom netWmName = None, netWmPid = None, netWmIcon = None, netWmState = None;
@@ -320,12 +406,25 @@ public:
         for (auto& [window, state] : s_.windows) XDestroyWindow(s_.display, window);
         for (auto& [key, cached] : s_.cursors) XFreeCursor(s_.display, cached.cursor);
         if (s_.arrow != None) XFreeCursor(s_.display, s_.arrow);
+        if (s_.gc) XFreeGC(s_.display, s_.gc);
+        if (s_.ownColormap) XFreeColormap(s_.display, s_.colormap);
         XCloseDisplay(s_.display);
     }
 
     ScreenMetrics screen() override {
+        Display* d = s_.display;
         ScreenMetrics m;
-        m.monitor = {0, 0, DisplayWidth(s_.display, s_.screen), DisplayHeight(s_.display, s_.screen)};
+        const Rect whole{0, 0, DisplayWidth(d, s_.screen), DisplayHeight(d, s_.screen)};
+        int primary = -1;
+        const std::vector<Rect> monitors = listMonitors(primary);
+        std::optional<x11::ScreenPoint> pointer;
+        Window rootReturn = None, child = None;
+        int rootX = 0, rootY = 0, windowX = 0, windowY = 0;
+        unsigned int buttons = 0;
+        // False when the pointer is on another screen of the display.
+        if (XQueryPointer(d, s_.root, &rootReturn, &child, &rootX, &rootY, &windowX, &windowY, &buttons))
+            pointer = x11::ScreenPoint{rootX, rootY};
+        m.monitor = x11::chooseMonitor(monitors, pointer, primary).value_or(whole);
         m.dpi = x11::xftDpiFromResources(XResourceManagerString(s_.display)).value_or(96.0);
         return m;
     }
@@ -333,9 +432,9 @@ public:
     WindowHandle createWindow(const WindowOptions& o) override {
         Display* d = s_.display;
         XSetWindowAttributes attributes{};
-        attributes.background_pixel = BlackPixel(d, s_.screen);
-        attributes.border_pixel = 0;
-        attributes.colormap = DefaultColormap(d, s_.screen);
+        attributes.background_pixel = s_.black;
+        attributes.border_pixel = 0;  // a visual other than the parent's needs a border pixel of its own
+        attributes.colormap = s_.colormap;
         attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                                 LeaveWindowMask | StructureNotifyMask;
         const int width = std::max(1, o.width), height = std::max(1, o.height);
@@ -470,7 +569,7 @@ public:
         WindowState* st = find(window);
         if (!st || frame.empty()) return;
         Display* d = s_.display;
-        const GC gc = DefaultGC(d, s_.screen);
+        const GC gc = s_.gc;  // made for the depth of the chosen visual
         for (const Rect& area : dirty) {
             const Rect r = area.intersect(frame.bounds());
             if (r.empty()) continue;
@@ -631,6 +730,35 @@ public:
     }
 
 private:
+    // The monitors' rectangles on the root window: RandR 1.5 monitors (with
+    // the primary one marked), else Xinerama screens (the first counts as
+    // primary), else none. A server without either extension, or a request
+    // that fails, gives none, and the caller takes the whole screen.
+    std::vector<Rect> listMonitors(int& primary) {
+        std::vector<Rect> monitors;
+        primary = -1;
+        if (s_.hasRandrMonitors) {
+            int n = 0;
+            if (XRRMonitorInfo* info = XRRGetMonitors(s_.display, s_.root, True, &n)) {
+                for (int i = 0; i < n; ++i) {
+                    if (info[i].primary) primary = i;
+                    monitors.push_back({info[i].x, info[i].y, info[i].width, info[i].height});
+                }
+                XRRFreeMonitors(info);
+            }
+        }
+        if (monitors.empty() && s_.hasXinerama) {
+            int n = 0;
+            if (XineramaScreenInfo* info = XineramaQueryScreens(s_.display, &n)) {
+                for (int i = 0; i < n; ++i)
+                    monitors.push_back({info[i].x_org, info[i].y_org, info[i].width, info[i].height});
+                XFree(info);
+                primary = monitors.empty() ? -1 : 0;
+            }
+        }
+        return monitors;
+    }
+
     WindowState* find(WindowHandle window) {
         const auto it = s_.windows.find(Window(window));
         return it == s_.windows.end() ? nullptr : &it->second;
@@ -838,6 +966,61 @@ std::optional<int> desktopDoubleClickTime(Display* d, int screen) {
     return ms;
 }
 
+// Picks the visual the windows use among the screen's visuals and sets up
+// what drawing with it takes: the colormap and a GC of its depth. False when
+// the screen has no visual the backend can draw with.
+bool setUpVisual(X11State& s) {
+    Display* d = s.display;
+    XVisualInfo want{};
+    want.screen = s.screen;
+    int n = 0;
+    XVisualInfo* info = XGetVisualInfo(d, VisualScreenMask, &want, &n);
+    if (info == nullptr) return false;
+    int formatCount = 0;
+    XPixmapFormatValues* formats = XListPixmapFormats(d, &formatCount);
+    const Visual* defaultVisual = DefaultVisual(d, s.screen);
+    std::vector<x11::VisualDescription> visuals;
+    for (int i = 0; i < n; ++i) {
+        x11::VisualDescription v;
+        v.trueColor = info[i].c_class == TrueColor;
+        v.depth = info[i].depth;
+        v.redMask = info[i].red_mask;
+        v.greenMask = info[i].green_mask;
+        v.blueMask = info[i].blue_mask;
+        for (int f = 0; f < formatCount; ++f)
+            if (formats[f].depth == v.depth) v.bitsPerPixel = formats[f].bits_per_pixel;
+        v.isDefault = info[i].visual == defaultVisual;
+        visuals.push_back(v);
+    }
+    if (formats) XFree(formats);
+    const std::optional<std::size_t> chosen = x11::chooseVisual(visuals);
+    if (chosen) {
+        const x11::VisualDescription& v = visuals[*chosen];
+        s.visual = info[*chosen].visual;
+        s.depth = v.depth;
+        s.bitsPerPixel = v.bitsPerPixel;
+        s.redMask = v.redMask;
+        s.greenMask = v.greenMask;
+        s.blueMask = v.blueMask;
+        s.directPixels = x11::storesFramebufferPixels(v);
+        // Bits outside the colour channels (alpha at depth 32) set: opaque.
+        const unsigned long depthBits = v.depth >= 32 ? 0xFFFFFFFFul : (1ul << v.depth) - 1;
+        s.black = depthBits & ~(v.redMask | v.greenMask | v.blueMask);
+        if (v.isDefault) {
+            s.colormap = DefaultColormap(d, s.screen);
+        } else {
+            s.colormap = XCreateColormap(d, s.root, s.visual, AllocNone);
+            s.ownColormap = true;
+        }
+        // A GC serves drawables of the depth of the one it was made on.
+        const Pixmap probe = XCreatePixmap(d, s.root, 1, 1, unsigned(v.depth));
+        s.gc = XCreateGC(d, probe, 0, nullptr);
+        XFreePixmap(d, probe);
+    }
+    XFree(info);
+    return chosen.has_value();
+}
+
 }  // namespace
 
 std::unique_ptr<Platform> makeX11Platform(std::string& error) {
@@ -857,41 +1040,20 @@ std::unique_ptr<Platform> makeX11Platform(std::string& error) {
     s.display = d;
     s.screen = DefaultScreen(d);
     s.root = RootWindow(d, s.screen);
-    XVisualInfo want{};
-    want.screen = s.screen;
-    want.visualid = XVisualIDFromVisual(DefaultVisual(d, s.screen));
-    int n = 0;
-    XVisualInfo* info = XGetVisualInfo(d, VisualScreenMask | VisualIDMask, &want, &n);
-    if (info == nullptr || n == 0 || info->c_class != TrueColor || info->depth < 15) {
-        if (info) XFree(info);
+    if (!setUpVisual(s)) {
         XCloseDisplay(d);
-        error = "the X display has no true-colour default visual";
-        return nullptr;
-    }
-    s.visual = info->visual;
-    s.depth = info->depth;
-    s.redMask = info->red_mask;
-    s.greenMask = info->green_mask;
-    s.blueMask = info->blue_mask;
-    XFree(info);
-    // ZPixmap images at depth 24 and 32 use 32-bit pixels; with the usual
-    // masks those are exactly our 0xAARRGGBB words.
-    int formats = 0;
-    int bitsPerPixel = 0;
-    if (XPixmapFormatValues* pf = XListPixmapFormats(d, &formats)) {
-        for (int i = 0; i < formats; ++i)
-            if (pf[i].depth == s.depth) bitsPerPixel = pf[i].bits_per_pixel;
-        XFree(pf);
-    }
-    s.directPixels = bitsPerPixel == 32 && s.redMask == 0xFF0000 && s.greenMask == 0xFF00 && s.blueMask == 0xFF;
-    if (bitsPerPixel != 32) {
-        XCloseDisplay(d);
-        error = "the X display's visual does not use 32-bit pixels";
+        error = "the X display has no true-colour visual (15 bits a pixel or more)";
         return nullptr;
     }
 
     int shapeEvent = 0, shapeError = 0;
     s.hasShape = XShapeQueryExtension(d, &shapeEvent, &shapeError);
+    int randrEvent = 0, randrError = 0, randrMajor = 0, randrMinor = 0;
+    s.hasRandrMonitors = XRRQueryExtension(d, &randrEvent, &randrError) &&
+                         XRRQueryVersion(d, &randrMajor, &randrMinor) &&
+                         (randrMajor > 1 || (randrMajor == 1 && randrMinor >= 5));
+    int xineramaEvent = 0, xineramaError = 0;
+    s.hasXinerama = XineramaQueryExtension(d, &xineramaEvent, &xineramaError) && XineramaIsActive(d);
 
     // Every atom in one round trip rather than one each.
     const std::pair<Atom*, const char*> atoms[] = {

@@ -70,6 +70,46 @@ std::optional<double> xftDpiFromResources(const char* resources);
 // blob is malformed.
 std::optional<int> doubleClickTimeFromXSettings(const std::uint8_t* data, std::size_t size);
 
+// What the backend needs to know of one of the screen's visuals to choose
+// the one its windows use.
+struct VisualDescription {
+    bool trueColor = false;  // the TrueColor class: fixed, read-only colours
+    int depth = 0;           // significant bits of a pixel
+    unsigned long redMask = 0, greenMask = 0, blueMask = 0;
+    int bitsPerPixel = 0;    // bits a pixel takes in a ZPixmap image of that depth
+    bool isDefault = false;  // the screen's default visual (the root window's)
+};
+
+// The visual to draw with: the position of the best in `visuals`, or nothing
+// when no visual can show the framebuffer. Only TrueColor visuals with three
+// disjoint, contiguous channel masks of 5 to 16 bits qualify, in 32-bit
+// pixels (depth 24 or more) or 16-bit pixels (depth 15 or 16). The order of
+// preference: full colour in 32-bit pixels, the default visual first, then
+// depth 24 before deeper ones (a depth-32 visual carries alpha, which a
+// compositing manager may honour); then 16-bit pixels, the default first.
+// Within a rank, the framebuffer's own layout (red 0xFF0000, green 0xFF00,
+// blue 0xFF), which needs no conversion, and then the first listed.
+std::optional<std::size_t> chooseVisual(const std::vector<VisualDescription>& visuals);
+
+// True when pixels of the visual are exactly the framebuffer's 0xAARRGGBB
+// words, so the framebuffer can go to the server unconverted.
+bool storesFramebufferPixels(const VisualDescription& visual);
+
+// A position on the screen, pixels.
+struct ScreenPoint {
+    int x = 0;
+    int y = 0;
+};
+
+// The monitor to centre windows on, among the monitors' rectangles in screen
+// pixels: the one that holds the pointer (the primary one when monitors
+// overlap there), else the primary one (`primary` indexes `monitors`, or is
+// negative when none is marked), else the first. Nothing when there is no
+// monitor of non-zero size. Without a pointer position (the pointer is on
+// another screen) the primary one is chosen.
+std::optional<Rect> chooseMonitor(const std::vector<Rect>& monitors, std::optional<ScreenPoint> pointer,
+                                  int primary);
+
 // The rectangles of a region, YX-banded as the SHAPE extension wants them:
 // one rectangle a span, with runs of consecutive rows that hold identical
 // spans merged into one band of taller rectangles.
