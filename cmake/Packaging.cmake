@@ -53,7 +53,6 @@ install(FILES ${velmora_man} DESTINATION ${CMAKE_INSTALL_MANDIR}/man6)
 install(FILES ${velmora_packaging}/debian/copyright ${velmora_changelog}
               ${PROJECT_SOURCE_DIR}/LICENSE
               ${PROJECT_SOURCE_DIR}/licenses/Liberation-fonts.txt
-              ${PROJECT_SOURCE_DIR}/licenses/GPL-2.txt
               ${PROJECT_SOURCE_DIR}/licenses/stb.txt
         DESTINATION ${velmora_docdir})
 

@@ -71,7 +71,7 @@ build_windows() {
   crlf packaging/windows/README.txt "$stage/README.txt"
   crlf LICENSE "$stage/LICENSE.txt"
   local f
-  for f in Liberation-fonts.txt GPL-2.txt stb.txt; do crlf "licenses/$f" "$stage/licenses/$f"; done
+  for f in Liberation-fonts.txt stb.txt; do crlf "licenses/$f" "$stage/licenses/$f"; done
   # The MinGW-w64 runtime (winpthreads and the startup code) that the
   # cross-compiler links in asks for its notice to travel with the program.
   for f in /usr/share/doc/mingw-w64-x86-64-dev/copyright /usr/share/doc/mingw-w64-common/copyright; do

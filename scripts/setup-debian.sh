@@ -9,7 +9,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkg-config
   libx11-dev libxext-dev libxrandr-dev libxinerama-dev
-  libstb-dev fonts-liberation
+  libstb-dev fonts-liberation2
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb openbox xdotool x11-utils x11-apps imagemagick
 )

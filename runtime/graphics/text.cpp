@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cmath>
 #include <span>
+#include <string_view>
 #include <unordered_map>
 
 #define STBTT_STATIC
@@ -23,13 +24,15 @@ namespace embedded {
 std::span<const std::uint8_t> fontSansRegular();
 std::span<const std::uint8_t> fontSerifRegular();
 std::span<const std::uint8_t> fontSerifItalic();
-std::span<const std::uint8_t> fontSansNarrowRegular();
 }  // namespace embedded
 
 namespace rt {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+
+// Arial Narrow's glyphs are Arial's at about 82 % of the width.
+constexpr float kNarrowWidthFactor = 0.82f;
 
 // Decodes UTF-8; each byte that does not start a well-formed sequence
 // (truncated, overlong, a surrogate, beyond U+10FFFF) becomes U+FFFD.
@@ -86,6 +89,7 @@ std::string lowerTrimmed(const std::string& s) {
 struct Face {
     stbtt_fontinfo info{};  // points at the program's own static font bytes
     std::string name;
+    float widthFactor = 1.0f;  // below 1: the face drawn condensed
 };
 
 // The family name from the font's name table, for logs and tests.
@@ -168,7 +172,7 @@ struct TextRenderer::Impl {
             bytes = font.italic ? embedded::fontSerifItalic() : embedded::fontSerifRegular();
             which = font.italic ? "serif-italic" : "serif";
         } else if (key == "arial narrow") {
-            bytes = embedded::fontSansNarrowRegular();
+            bytes = embedded::fontSansRegular();
             which = "sans-narrow";
         } else {
             bytes = embedded::fontSansRegular();
@@ -179,6 +183,12 @@ struct TextRenderer::Impl {
             slot = std::make_unique<Face>();
             // The embedded fonts are part of the program; failing here means a broken build.
             if (!initFace(*slot, bytes.data(), bytes.size())) slot->name = "(unreadable built-in font)";
+            if (std::string_view(which) == "sans-narrow") {
+                // The narrow sans is the sans condensed to the narrow face's
+                // widths: Arial Narrow sets at about 82 % of Arial's.
+                slot->widthFactor = kNarrowWidthFactor;
+                slot->name += " Narrow";
+            }
         }
         return *slot;
     }
@@ -195,22 +205,23 @@ struct TextRenderer::Impl {
             slot = std::make_unique<SizedFont>();
             slot->face = &f;
             slot->emboldened = embolden;
-            slot->scale = stbtt_ScaleForMappingEmToPixels(&f.info, float(em));
-            slot->scaleY = slot->scale;
+            const float emScale = stbtt_ScaleForMappingEmToPixels(&f.info, float(em));
+            slot->scale = emScale * f.widthFactor;
+            slot->scaleY = emScale;
             // Without hinting, lower-case tops fall between pixel rows and
             // blur. Stretching the glyphs vertically by a few percent so the
             // x-height ends on a row boundary keeps small text crisp, as
             // light vertical-only hinting does.
             int bx0 = 0, by0 = 0, bx1 = 0, xHeight = 0;
             if (stbtt_GetCodepointBox(&f.info, 'x', &bx0, &by0, &bx1, &xHeight) && xHeight > 0) {
-                const float exact = float(xHeight) * slot->scale;
+                const float exact = float(xHeight) * emScale;
                 const float snapped = std::max(1.0f, std::round(exact));
-                if (std::abs(snapped - exact) <= 0.1f * exact) slot->scaleY = slot->scale * snapped / exact;
+                if (std::abs(snapped - exact) <= 0.1f * exact) slot->scaleY = emScale * snapped / exact;
             }
             int ascent = 0, descent = 0, gap = 0;
             stbtt_GetFontVMetrics(&f.info, &ascent, &descent, &gap);
-            slot->ascent = int(std::ceil(float(ascent) * slot->scale));
-            slot->descent = int(std::ceil(float(-descent) * slot->scale));
+            slot->ascent = int(std::ceil(float(ascent) * emScale));
+            slot->descent = int(std::ceil(float(-descent) * emScale));
         }
         return *slot;
     }

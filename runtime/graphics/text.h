@@ -48,10 +48,10 @@ public:
 
     // The family name of the built-in face that stands in for a font ("Liberation
     // Sans", "Liberation Serif", "Liberation Sans Narrow"), for tests and
-    // logs: Times New Roman draws with the serif, Arial Narrow with the narrow
-    // sans, every other name with the sans. The built-in faces are regular and
-    // italic serif only: bold is drawn emboldened, and italic sans faces are
-    // drawn upright.
+    // logs: Times New Roman draws with the serif, Arial Narrow with the sans
+    // condensed to Arial Narrow's widths, every other name with the sans. The
+    // built-in faces are regular and italic serif only: bold is drawn
+    // emboldened, and italic sans faces are drawn upright.
     std::string resolvedFaceName(const FontSpec& font);
 
 private:
