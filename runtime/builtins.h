@@ -42,6 +42,9 @@ std::string Format(const platform::LocalDateTime& value, std::string_view patter
 // The folder that holds the program's executable: no trailing separator
 // except at the root of the file system (or of a drive).
 std::string AppPath();
+// The folder of a Windows executable's full path, as AppPath gives it: a
+// drive's root keeps its backslash ("C:\\"), other folders have none.
+std::string windowsFolderOf(const std::string& executable);
 // The path separator of this platform.
 #ifdef _WIN32
 constexpr char kPathSeparator = '\\';
