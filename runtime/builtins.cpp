@@ -118,9 +118,8 @@ std::string AppPath() {
 #ifdef _WIN32
     // Without a desktop backend (the headless tests): the C runtime's copy
     // of the program's path.
-    char* program = nullptr;
-    if (_get_pgmptr(&program) != 0 || program == nullptr || *program == 0)
-        throw RuntimeError(ErrorCode::PathNotFound, "Path not found");
+    const char* program = _pgmptr;
+    if (program == nullptr || *program == 0) throw RuntimeError(ErrorCode::PathNotFound, "Path not found");
     return windowsFolderOf(program);
 #else
     std::error_code error;
