@@ -2,7 +2,8 @@
 # Builds Velmora and runs every test: the unit and whole-show tests, the
 # end-to-end tests of the real program under Xvfb, and the unit and
 # whole-show tests once more under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer; then the Windows build, cross-built with
+# mingw-w64, with its tests and velmora.exe itself run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh
@@ -18,3 +19,8 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZ
 cmake --build build-sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-sanitize --output-on-failure -j "$jobs" -LE e2e
+
+# Windows: velmora.exe and the unit and whole-show tests cross-built with
+# mingw-w64 and run under Wine, the executable's resources checked, and
+# velmora.exe end to end under Wine.
+bash scripts/windows-tests.sh

@@ -7,9 +7,9 @@
 # with exit code 0.
 #
 # usage: bash tests/e2e-windows/test_windows.sh <velmora.exe>
-# WINEPREFIX, when set to a prepared prefix (see prepare_prefix below), is
-# used as it is; otherwise a fresh one is made in a temporary folder, which
-# takes several seconds.
+# WINEPREFIX, when set to a prefix made by prepare_prefix.sh, is used as it
+# is; otherwise a fresh one is made in a temporary folder, which takes
+# several seconds.
 source "$(dirname "$0")/../e2e/lib.sh"
 E2E_TOOLS+=(wine wineboot wineserver compare)
 e2e_init "$@"
@@ -17,7 +17,7 @@ e2e_init "$@"
 # Wine's own processes (wineserver, services, the desktop) outlive the
 # program; they go first, then what lib.sh started.
 windows_cleanup() {
-    [[ -n "${WINEPREFIX:-}" ]] && wineserver -k >/dev/null 2>&1
+    if [[ -n "${WINEPREFIX:-}" ]]; then wineserver -k >/dev/null 2>&1 || true; fi
     e2e_cleanup
 }
 trap windows_cleanup EXIT
@@ -25,16 +25,6 @@ trap windows_cleanup EXIT
 export WINEDEBUG=-all
 # No Mono or Gecko installers: the card needs neither.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-
-# prepare_prefix <folder>: a new Wine prefix with joysticks through SDL off
-# (its device scan slows every start and can hang without devices).
-prepare_prefix() {
-    export WINEPREFIX=$1
-    wineboot -i >"$E2E_ARTIFACTS/wineboot.log" 2>&1 || fail "wineboot failed (see $E2E_ARTIFACTS/wineboot.log)"
-    wine reg add 'HKLM\System\CurrentControlSet\Services\winebus' /v "Enable SDL" /t REG_DWORD /d 0 /f \
-        >>"$E2E_ARTIFACTS/wineboot.log" 2>&1 || fail "cannot configure the Wine prefix"
-    wineserver -w
-}
 
 # The program's visible windows: Wine names their class after the
 # executable, and their _NET_WM_PID is not the Linux pid.
@@ -61,7 +51,8 @@ if [[ -n "${WINEPREFIX:-}" && -d "$WINEPREFIX" ]]; then
     e2e_log "using the Wine prefix $WINEPREFIX"
 else
     start=$SECONDS
-    prepare_prefix "$E2E_TMP/wineprefix"
+    export WINEPREFIX=$E2E_TMP/wineprefix
+    bash "$(dirname "$0")/prepare_prefix.sh" "$WINEPREFIX" || fail "cannot make a Wine prefix"
     e2e_log "made a fresh Wine prefix in $((SECONDS - start)) s"
 fi
 e2e_fake_xdg_open

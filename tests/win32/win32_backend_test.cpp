@@ -3,8 +3,12 @@
 // turns its messages into.
 #include <gtest/gtest.h>
 
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h>
 
 #include <vector>
@@ -27,7 +31,12 @@ TEST(Win32Region, RuntimeSpansGiveExactlyTheRegionGdiRoundsItself) {
         HRGN ours = rt::platform::win32::createRegion(rt::roundRectRegion(c.width, c.height, c.diameter, c.diameter));
         ASSERT_NE(ours, nullptr);
         HRGN gdi = CreateRoundRectRgn(0, 0, c.width + 1, c.height + 1, c.diameter, c.diameter);
-        EXPECT_TRUE(EqualRgn(ours, gdi)) << c.width << " x " << c.height << ", corner " << c.diameter;
+        // Same pixels, whatever rectangles either is made of (Wine keeps
+        // the ellipse's rows apart where Windows merges them).
+        HRGN difference = CreateRectRgn(0, 0, 0, 0);
+        EXPECT_EQ(CombineRgn(difference, ours, gdi, RGN_XOR), NULLREGION)
+            << c.width << " x " << c.height << ", corner " << c.diameter;
+        DeleteObject(difference);
         RECT box{};
         GetRgnBox(ours, &box);
         EXPECT_EQ(box.right - box.left, c.width);
@@ -48,7 +57,9 @@ TEST(Win32Wait, MillisecondsRoundUpSoNoWaitEndsEarly) {
     EXPECT_LT(waitMilliseconds(1e12), INFINITE);
 }
 
-// A shown window of the backend, found again by its class and title.
+// A window of the backend, found again by its class and title. It stays
+// hidden: messages reach it all the same, and a hidden window is destroyed
+// at once where a shown one waits on the X server.
 struct BackendWindow {
     std::string error;
     std::unique_ptr<rt::platform::Platform> platform = rt::platform::makeWin32Platform(error);
@@ -64,7 +75,6 @@ struct BackendWindow {
         options.height = 90;
         options.title = "Velmora backend test";
         handle = platform->createWindow(options);
-        platform->setWindowVisible(handle, true);
         hwnd = FindWindowW(L"VelmoraWindow", L"Velmora backend test");
     }
 
