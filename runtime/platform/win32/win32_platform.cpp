@@ -399,7 +399,12 @@ public:
             const double now = monotonicSeconds();
             if (now >= deadline) return std::nullopt;
             const DWORD timeout = std::isfinite(deadline) ? win32::waitMilliseconds(deadline - now) : INFINITE;
-            MsgWaitForMultipleObjectsEx(0, nullptr, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            // A timeout with no message pending returns straight away: asking
+            // the queue again would cost one more round trip (a server call
+            // under Wine) on every tick of the 64-a-second show timer.
+            if (MsgWaitForMultipleObjectsEx(0, nullptr, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_TIMEOUT &&
+                monotonicSeconds() >= deadline)
+                return std::nullopt;
         }
     }
 
