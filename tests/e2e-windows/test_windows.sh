@@ -4,7 +4,9 @@
 # click brings up its buttons, the About button opens the oval About window,
 # a click on a link reaches the desktop's opener (Wine's winebrowser calls
 # xdg-open, recorded here), and a double-click on the card ends the program
-# with exit code 0.
+# with exit code 0. At 120 dots per inch (Wine's LogPixels) the program is
+# DPI-aware through its manifest: the About window, sized in twips, grows to
+# 250 x 159 while the card keeps its 333 x 415 pixels.
 #
 # usage: bash tests/e2e-windows/test_windows.sh <velmora.exe>
 # WINEPREFIX, when set to a prefix made by prepare_prefix.sh, is used as it
@@ -49,6 +51,8 @@ changed_pixels() {
 e2e_start_x -wr  # a white root shows through the rounded corners
 if [[ -n "${WINEPREFIX:-}" && -d "$WINEPREFIX" ]]; then
     e2e_log "using the Wine prefix $WINEPREFIX"
+    # The standard density, whatever an earlier run left behind.
+    wine reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null 2>&1
 else
     start=$SECONDS
     export WINEPREFIX=$E2E_TMP/wineprefix
@@ -142,5 +146,20 @@ e2e_double_click $((x + 60)) $((y + 380))
 e2e_wait_app_exit 20 || fail "the program did not end after a double-click on the card"
 assert_eq 0 "$E2E_APP_STATUS" "exit code after a double-click"
 [[ -z "$(windows_of_program)" ]] || fail "windows of the program are left on screen"
+
+# 120 dpi: Wine takes the density from the registry, not from Xft.dpi.
+desktop='HKCU\Control Panel\Desktop'
+wine reg add "$desktop" /v LogPixels /t REG_DWORD /d 120 /f >/dev/null 2>&1 || fail "cannot set LogPixels"
+wine "$E2E_EXE" >"$E2E_ARTIFACTS/app-120dpi.out" 2>"$E2E_ARTIFACTS/app-120dpi.err" &
+APP_PID=$!
+E2E_PIDS+=($APP_PID)
+e2e_wait_until 30 window_of_size 333 415 || fail "no 333 x 415 card at 120 dpi"
+e2e_click $((x + 166)) $((y + 330))
+sleep 0.4
+e2e_click $((x + 316)) $((y + 37))
+e2e_wait_until 10 window_of_size 250 159 || fail "no 250 x 159 About window at 120 dpi"
+e2e_screenshot about-120dpi $(((1280 - 250) / 2)) $(((1024 - 159) / 2)) 250 159
+kill "$APP_PID" 2>/dev/null
+wine reg delete "$desktop" /v LogPixels /f >/dev/null 2>&1
 
 e2e_pass
