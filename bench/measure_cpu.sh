@@ -9,6 +9,9 @@
 # card asks of it) and the card's resident memory at the end.
 #
 # Usage: bash bench/measure_cpu.sh <path-to-velmora> [flicker-seconds]
+# Given velmora.exe (the Windows build), it runs the card under Wine
+# ($WINEPREFIX if set, else a fresh prefix) and counts the Wine process and
+# the wineserver together as the card.
 # Aims: under 0.5 % of one core while only the flame flickers, under 2 %
 # during the shake.
 source "$(dirname "$0")/../tests/e2e/lib.sh"
@@ -55,13 +58,41 @@ sample() {
     AT[$1]=$(now)
     APP_T[$1]=$(cpu_ticks "$APP_PID") || fail "the card is not running at $1"
     APP_NS[$1]=$(cpu_ns "$APP_PID")
+    if ((WINE)); then
+        APP_T[$1]=$((APP_T[$1] + $(cpu_ticks "$WINESERVER_PID")))
+        APP_NS[$1]=$((APP_NS[$1] + $(cpu_ns "$WINESERVER_PID")))
+    fi
     XS_T[$1]=$(cpu_ticks "$E2E_XVFB_PID")
 }
 
 e2e_start_x
-e2e_start_app
-STARTED=$(now)
-e2e_wait_window
+if [[ "$E2E_EXE" == *.exe ]]; then
+    WINE=1
+    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    if [[ -z "${WINEPREFIX:-}" ]]; then
+        export WINEPREFIX=$E2E_TMP/wineprefix
+        bash "$(dirname "$0")/../tests/e2e-windows/prepare_prefix.sh" "$WINEPREFIX" || fail "no Wine prefix"
+    fi
+    trap '{ wineserver -k 2>/dev/null || true; }; e2e_cleanup' EXIT
+    wineserver -p
+    # The wineserver of this prefix (other prefixes may have their own).
+    WINESERVER_PID=
+    for pid in $(pgrep -x 'wineserver(64)?'); do
+        environment=$(tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null) || continue
+        [[ $'\n'$environment$'\n' == *$'\n'"WINEPREFIX=$WINEPREFIX"$'\n'* ]] && WINESERVER_PID=$pid
+    done
+    [[ -n "$WINESERVER_PID" ]] || fail "no wineserver for $WINEPREFIX"
+    wine "$E2E_EXE" >"$E2E_ARTIFACTS/app.out" 2>"$E2E_ARTIFACTS/app.err" &
+    APP_PID=$!
+    E2E_PIDS+=($APP_PID)
+    STARTED=$(now)
+    e2e_wait_until 30 xdotool search --onlyvisible --class '^velmora\.exe$' || fail "no window under Wine"
+else
+    WINE=0
+    e2e_start_app
+    STARTED=$(now)
+    e2e_wait_window
+fi
 
 wait_until_second 18
 sample shake_start
@@ -84,6 +115,7 @@ span() {
         "$(share "${XS_T[$from]}" "${XS_T[$to]}" "${AT[$from]}" "${AT[$to]}")"
 }
 
+((WINE)) && echo "under Wine: the card is the Wine process and the wineserver together"
 echo "CPU share of one core, from utime + stime (clock tick $((1000 / HZ)) ms) and from schedstat:"
 span shake_start shake_end "shake (18-25 s)"
 span flicker_start flicker_end "flicker only (36-$((36 + FLICKER)) s)"

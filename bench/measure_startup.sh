@@ -2,7 +2,7 @@
 # Measures the card's start-up latency (exec to the first frame on screen)
 # and its resident memory, on a private Xvfb.
 #
-# usage: bash bench/measure_startup.sh [-n RUNS] [-w none|openbox] [-m] [-t TIMES] <velmora-exe> <startup_probe-exe>
+# usage: bash bench/measure_startup.sh [-n RUNS] [-w none|openbox] [-m] [-t TIMES] [-W] <velmora-exe> <startup_probe-exe>
 #
 #   -n RUNS   start the program this many times (default 20) and report the
 #             minimum, median and maximum of exec-to-mapped,
@@ -12,6 +12,10 @@
 #   -m        also run it once more and report VmRSS and VmHWM at 2 s and
 #             at 30 s after exec
 #   -t TIMES  with -m, the seconds after exec to read them at (default 2,30)
+#   -W        the Windows build under Wine: runs `wine velmora.exe` and finds
+#             its window by class; uses $WINEPREFIX if set, else a fresh
+#             prefix, whose wineserver stays up between the runs (so the
+#             figures are warm starts of the program, not of Wine)
 #
 # Builds nothing: build a Release tree first, e.g.
 #   cmake -S . -B build-perf -G Ninja -DCMAKE_BUILD_TYPE=Release
@@ -29,18 +33,20 @@ runs=20
 wm=none
 memory=0
 times=2,30
-while getopts "n:w:mt:" option; do
+wine=0
+while getopts "n:w:mt:W" option; do
     case $option in
         n) runs=$OPTARG ;;
         w) wm=$OPTARG ;;
         m) memory=1 ;;
         t) times=$OPTARG ;;
-        *) sed -n '5,14p' "$0" >&2; exit 2 ;;
+        W) wine=1 ;;
+        *) sed -n '5,18p' "$0" >&2; exit 2 ;;
     esac
 done
 shift $((OPTIND - 1))
-if [[ $# -ne 2 || ! -x "$1" || ! -x "$2" ]]; then
-    sed -n '5,14p' "$0" >&2
+if [[ $# -ne 2 || ! -f "$1" || ! -x "$2" ]]; then
+    sed -n '5,18p' "$0" >&2
     exit 2
 fi
 exe=$(readlink -f "$1")
@@ -51,6 +57,7 @@ tmp=$(mktemp -d "${TMPDIR:-/tmp}/velmora-startup.XXXXXX")
 pids=()
 cleanup() {
     local i
+    if ((wine)); then wineserver -k 2>/dev/null || true; fi
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
         kill "${pids[i]}" 2>/dev/null && wait "${pids[i]}" 2>/dev/null
     done
@@ -86,10 +93,24 @@ stats() {
         printf "%.1f %.1f %.1f\n", v[1], m, v[NR] }'
 }
 
-echo "display $DISPLAY, window manager: $wm, $runs runs of $exe"
+# The program as the probe starts it.
+launch=("$exe")
+probe_options=()
+if ((wine)); then
+    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    if [[ -z "${WINEPREFIX:-}" ]]; then
+        export WINEPREFIX=$tmp/wineprefix
+        bash "$(dirname "$0")/../tests/e2e-windows/prepare_prefix.sh" "$WINEPREFIX"
+    fi
+    wineserver -p  # stays up between the runs
+    launch=(wine "$exe")
+    probe_options=(--class "$(basename "$exe")" --timeout 30)
+fi
+
+echo "display $DISPLAY, window manager: $wm, $runs runs of $exe$( ((wine)) && echo " under Wine")"
 : >"$tmp/runs"
 for ((run = 1; run <= runs; run++)); do
-    if ! "$probe" -- "$exe" >>"$tmp/runs" 2>"$tmp/probe.err"; then
+    if ! "$probe" "${probe_options[@]}" -- "${launch[@]}" >>"$tmp/runs" 2>"$tmp/probe.err"; then
         echo "run $run failed:" >&2
         cat "$tmp/probe.err" >&2
         exit 1
@@ -108,6 +129,6 @@ echo "main thread cpu     (ms): min $cpuMin  median $cpuMed  max $cpuMax"
 echo "main thread waiting (ms): min $waitMin  median $waitMed  max $waitMax"
 
 if ((memory)); then
-    "$probe" --memory "$times" -- "$exe" >"$tmp/memory"
+    "$probe" "${probe_options[@]}" --memory "$times" -- "${launch[@]}" >"$tmp/memory"
     sed -n 's/^at=\(.*\) rss_kb=\(.*\) hwm_kb=\(.*\)$/resident at \1: VmRSS \2 kB, VmHWM \3 kB/p' "$tmp/memory"
 fi

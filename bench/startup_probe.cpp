@@ -1,7 +1,7 @@
 // Measures how long a program takes from exec to its first frame on screen,
 // and optionally its resident memory while it runs.
 //
-//   startup_probe [--timeout S] [--at X,Y] [--memory T1,T2,...] -- program [args...]
+//   startup_probe [--timeout S] [--at X,Y] [--memory T1,T2,...] [--class NAME] -- program [args...]
 //
 // The probe watches the root window for new top-level windows, takes the
 // monotonic time, forks and execs the program, and waits for the MapNotify
@@ -11,6 +11,10 @@
 // the program's pixels have reached the screen. It prints
 //
 //   map_ms=<exec to mapped> frame_ms=<exec to first pixels> cpu_ms=<..> wait_ms=<..>
+//
+// With --class, the window is the first mapped one whose WM_CLASS holds
+// NAME instead: a program under Wine ("wine velmora.exe", class
+// "velmora.exe") sets no _NET_WM_PID of the child's.
 //
 // where cpu_ms is the processor time the program's main thread had used by
 // then and wait_ms the time it spent ready but waiting for a processor
@@ -82,6 +86,15 @@ long windowPid(Display* d, Window w, Atom netWmPid) {
     return pid;
 }
 
+bool windowHasClass(Display* d, Window w, const std::string& name) {
+    XClassHint hint{};
+    if (!XGetClassHint(d, w, &hint)) return false;
+    const bool match = (hint.res_name && name == hint.res_name) || (hint.res_class && name == hint.res_class);
+    if (hint.res_name) XFree(hint.res_name);
+    if (hint.res_class) XFree(hint.res_class);
+    return match;
+}
+
 // One pixel of the window as 0xRRGGBB, or -1 when it cannot be read.
 long pixelAt(Display* d, Window w, int x, int y) {
     XImage* image = XGetImage(d, w, x, y, 1, 1, AllPlanes, ZPixmap);
@@ -130,7 +143,8 @@ void stopChild(pid_t pid) {
 }
 
 [[noreturn]] void usage() {
-    std::fputs("usage: startup_probe [--timeout S] [--at X,Y] [--memory T1,T2,...] -- program [args...]\n", stderr);
+    std::fputs("usage: startup_probe [--timeout S] [--at X,Y] [--memory T1,T2,...] [--class NAME] -- program [args...]\n",
+               stderr);
     std::exit(2);
 }
 
@@ -140,6 +154,7 @@ int main(int argc, char** argv) {
     double timeout = 10;
     int px = 166, py = 300;
     std::vector<double> memoryAt;
+    std::string windowClass;
     int i = 1;
     for (; i < argc; ++i) {
         const std::string a = argv[i];
@@ -152,6 +167,8 @@ int main(int argc, char** argv) {
             timeout = std::atof(argv[++i]);
         } else if (a == "--at") {
             if (std::sscanf(argv[++i], "%d,%d", &px, &py) != 2) usage();
+        } else if (a == "--class") {
+            windowClass = argv[++i];
         } else if (a == "--memory") {
             std::stringstream list(argv[++i]);
             std::string item;
@@ -191,12 +208,17 @@ int main(int argc, char** argv) {
     Window window = None;
     double mapped = 0;
     std::set<Window> watched;
-    auto isChilds = [&](Window w) { return windowPid(d, w, netWmPid) == long(child); };
+    auto isChilds = [&](Window w) {
+        return windowClass.empty() ? windowPid(d, w, netWmPid) == long(child) : windowHasClass(d, w, windowClass);
+    };
     while (window == None) {
         while (XPending(d) > 0 && window == None) {
             XEvent e;
             XNextEvent(d, &e);
-            if (e.type == CreateNotify && e.xcreatewindow.parent == root && !e.xcreatewindow.override_redirect) {
+            // Wine may make a frameless tool window override-redirect, so by
+            // class any top-level window counts.
+            if (e.type == CreateNotify && e.xcreatewindow.parent == root &&
+                (!e.xcreatewindow.override_redirect || !windowClass.empty())) {
                 const Window w = e.xcreatewindow.window;
                 watched.insert(w);
                 XSelectInput(d, w, StructureNotifyMask);

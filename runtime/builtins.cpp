@@ -4,16 +4,13 @@
 #include <cmath>
 #include <cctype>
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
 
 #include "graphics/errors.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <unistd.h>
-
-#include <cstdlib>
 #endif
 
 namespace rt {
@@ -141,15 +138,23 @@ std::string Format(const platform::LocalDateTime& v, std::string_view pattern) {
     return out;
 }
 
-std::string AppPath() {
-#ifdef _WIN32
-    std::array<char, MAX_PATH + 1> buffer{};
-    const DWORD n = GetModuleFileNameA(nullptr, buffer.data(), DWORD(buffer.size() - 1));
-    std::string path(buffer.data(), n);
-    const auto cut = path.find_last_of("\\/");
-    std::string folder = cut == std::string::npos ? std::string() : path.substr(0, cut);
+std::string windowsFolderOf(const std::string& executable) {
+    const auto cut = executable.find_last_of("\\/");
+    std::string folder = cut == std::string::npos ? std::string() : executable.substr(0, cut);
     if (folder.size() == 2 && folder[1] == ':') folder += '\\';  // a drive's root keeps its backslash
     return folder;
+}
+
+std::string AppPath() {
+    // Windows names the executable through its backend (in UTF-8).
+    const std::string executable = Application::current().platform().executablePath();
+    if (!executable.empty()) return windowsFolderOf(executable);
+#ifdef _WIN32
+    // Without a desktop backend (the headless tests): the C runtime's copy
+    // of the program's path.
+    const char* program = _pgmptr;
+    if (program == nullptr || *program == 0) throw RuntimeError(ErrorCode::PathNotFound, "Path not found");
+    return windowsFolderOf(program);
 #else
     namespace fs = std::filesystem;
     std::error_code error;

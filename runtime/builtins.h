@@ -46,6 +46,9 @@ std::string Format(const platform::LocalDateTime& value, std::string_view patter
 // (ApplicationOptions::programPath), taken against the working folder or
 // found on PATH as a shell found it; failing that, the working folder.
 std::string AppPath();
+// The folder of a Windows executable's full path, as AppPath gives it: a
+// drive's root keeps its backslash ("C:\\"), other folders have none.
+std::string windowsFolderOf(const std::string& executable);
 // The path separator of this platform.
 #ifdef _WIN32
 constexpr char kPathSeparator = '\\';

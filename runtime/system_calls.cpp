@@ -33,10 +33,11 @@ int SetWindowRgn(platform::WindowHandle window, RegionHandle region, bool) {
     return 1;
 }
 
-long ShellExecute(platform::WindowHandle, std::string_view operation, std::string_view file,
-                  std::string_view, std::string_view, int) {
+long ShellExecute(platform::WindowHandle owner, std::string_view operation, std::string_view file,
+                  std::string_view parameters, std::string_view directory, int showCommand) {
     if (operation != "open" || file.empty()) return 2;  // file not found
-    Application::current().platform().openUrl(std::string(file));
+    Application::current().platform().openDocument(owner, std::string(operation), std::string(file),
+                                                   std::string(parameters), std::string(directory), showCommand);
     return 42;
 }
 

@@ -2,8 +2,10 @@
 # Builds Velmora and runs every test: the unit and whole-show tests, the
 # end-to-end tests of the real program under Xvfb, and the unit and
 # whole-show tests once more under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the Debian package: made, installed,
-# opened from the PATH and removed (needs root or sudo, as in CI).
+# UndefinedBehaviorSanitizer; then the Debian package: made, installed,
+# opened from the PATH and removed (needs root or sudo, as in CI); then the
+# Windows build, cross-built with mingw-w64, with its tests and velmora.exe
+# itself run under Wine, and its release zip.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh
@@ -24,3 +26,9 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 # lintian, installed with apt-get, opened from the PATH under Xvfb, removed.
 bash scripts/release.sh deb
 bash tests/package/test_deb.sh dist/velmora_*.deb
+
+# Windows: velmora.exe and the unit and whole-show tests cross-built with
+# mingw-w64 and run under Wine, the executable's resources checked, and
+# velmora.exe end to end under Wine; then the release zip around it.
+bash scripts/windows-tests.sh
+bash scripts/release.sh windows

@@ -87,4 +87,37 @@ Region roundRectRegion(int width, int height, int ellipseWidth, int ellipseHeigh
     return r;
 }
 
+std::vector<Rect> bandedRectangles(const Region& region) {
+    std::vector<Rect> out;
+    const auto& spans = region.spans;
+    // Rectangles of the band being built; bandStart indexes them in `out`.
+    std::size_t bandStart = 0;
+    int bandBottom = 0;
+    for (std::size_t i = 0; i < spans.size();) {
+        std::size_t j = i;
+        while (j < spans.size() && spans[j].y == spans[i].y) ++j;
+        const int y = spans[i].y;
+        std::size_t rowCount = 0;
+        for (std::size_t k = i; k < j; ++k) rowCount += spans[k].x1 > spans[k].x0;
+        // The row extends the band when it lies right below it with the same runs.
+        bool same = bandStart < out.size() && y == bandBottom && out.size() - bandStart == rowCount;
+        for (std::size_t k = i, r = bandStart; same && k < j; ++k) {
+            if (spans[k].x1 <= spans[k].x0) continue;
+            same = out[r].x == spans[k].x0 && out[r].right() == spans[k].x1;
+            ++r;
+        }
+        if (same) {
+            for (std::size_t r = bandStart; r < out.size(); ++r) ++out[r].height;
+            ++bandBottom;
+        } else if (rowCount > 0) {
+            bandStart = out.size();
+            bandBottom = y + 1;
+            for (std::size_t k = i; k < j; ++k)
+                if (spans[k].x1 > spans[k].x0) out.push_back({spans[k].x0, y, spans[k].x1 - spans[k].x0, 1});
+        }
+        i = j;
+    }
+    return out;
+}
+
 }  // namespace rt

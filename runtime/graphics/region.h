@@ -1,6 +1,8 @@
 // Window shapes as pixel spans.
 #pragma once
 
+#include <vector>
+
 #include "geometry.h"
 
 namespace rt {
@@ -18,5 +20,12 @@ Region roundRectRegion(int width, int height, int ellipseWidth, int ellipseHeigh
 
 // The plain rectangle of width x height pixels.
 Region rectRegion(int width, int height);
+
+// The region's pixels as rectangles, YX-banded as both the SHAPE extension
+// and Windows' region data want them: one rectangle a span, sorted by row
+// then column, with runs of consecutive rows that hold identical spans merged
+// into one band of taller rectangles. They cover exactly the region's pixels,
+// each once.
+std::vector<Rect> bandedRectangles(const Region& region);
 
 }  // namespace rt

@@ -3,7 +3,8 @@
 // shapes and pointer events; it never knows what a control is.
 //
 // Backends: platform/headless (virtual clock, injected events, kept
-// framebuffers; used by tests) and platform/x11 (Xlib with SHAPE).
+// framebuffers; used by tests), platform/x11 (Xlib with SHAPE) and
+// platform/win32 (native Windows).
 #pragma once
 
 #include <cstdint>
@@ -88,9 +89,19 @@ public:
     // the standard arrow.
     virtual void setCursor(WindowHandle window, const PictureRef& cursor) = 0;
 
-    // Opens a web address with the desktop's default handler, without a
-    // shell and without waiting; failures pass silently.
-    virtual void openUrl(const std::string& url) = 0;
+    // Opens a document or web address with the desktop's default handler,
+    // without a shell and without waiting; failures pass silently. It takes
+    // what the program's ShellExecute call names: the owner window, the
+    // operation ("open"), the file, its parameters, the working folder and
+    // the show command. Windows hands all of them to the shell; an X11
+    // desktop opens the file with xdg-open and has no use for the rest.
+    virtual void openDocument(WindowHandle owner, const std::string& operation, const std::string& file,
+                              const std::string& parameters, const std::string& directory,
+                              int showCommand) = 0;
+
+    // The full path of the running executable, where the backend knows it
+    // better than the runtime (Windows); empty leaves it to the runtime.
+    virtual std::string executablePath() { return {}; }
 
     // Tells the user about an error that ends the program, in the
     // desktop's usual way (a line on stderr, a message box); returns once

@@ -11,6 +11,7 @@
 #include "card_session.h"
 #include "forms/pictures.h"
 #include "forms/web_addresses.h"
+#include "runtime/system_calls.h"
 
 namespace velmora::testing {
 namespace {
@@ -282,6 +283,10 @@ TEST(AboutWindow, EachLinkClickOpensItsPageOnceAndTheWindowStaysOpen) {
     const std::vector<std::string> expected{std::string(kHomePage), makerPage(), makerPage(), std::string(kHomePage)};
     EXPECT_EQ(s.platform().openedUrls(), expected);
     EXPECT_TRUE(makerPage().starts_with(std::string(kHomePage) + "/"));
+    // Each call hands the shell the About window as owner, "open", the
+    // parameters "0", no folder and the normal show command.
+    for (const rt::platform::OpenedDocument& d : s.platform().openedDocuments())
+        EXPECT_EQ(d, (rt::platform::OpenedDocument{about.hWnd(), "open", d.file, "0", "", rt::SW_SHOWNORMAL}));
     // The title and the site's caption are no links.
     EXPECT_TRUE(clickOn(s, about, about.Label2));
     EXPECT_TRUE(clickOn(s, about, about.Label3));

@@ -6,6 +6,7 @@
 
 #include "card_session.h"
 #include "forms/web_addresses.h"
+#include "runtime/system_calls.h"
 
 namespace velmora::testing {
 namespace {
@@ -158,7 +159,10 @@ TEST(Label2, OpensTheHomePageOnceAndTheShowGoesOn) {
     s.advanceBy(0.05);
     const auto [x, y] = CardSession::centreOf(card.Label2);
     ASSERT_TRUE(s.click(x, y));
-    EXPECT_EQ(s.platform().openedUrls(), std::vector<std::string>{std::string(kHomePage)});
+    // The card hands the shell empty parameters, unlike the About window.
+    const std::vector<rt::platform::OpenedDocument> expected{
+        {card.hWnd(), "open", std::string(kHomePage), "", "", rt::SW_SHOWNORMAL}};
+    EXPECT_EQ(s.platform().openedDocuments(), expected);
 
     s.advanceToShowTime(21.2);
     EXPECT_FALSE(s.finished());

@@ -2,8 +2,6 @@
 // on and off, and what happens when a capture cannot be written.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <functional>
 #include <fstream>
@@ -12,6 +10,7 @@
 #include <string>
 
 #include "card/capture.h"
+#include "temp_folder.h"
 #include "card_session.h"
 #include "forms/pictures.h"
 #include "runtime/graphics/picture.h"
@@ -22,19 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using rt::platform::LocalDateTime;
 
-// A fresh folder under the system's temporary folder, removed afterwards.
-struct TempFolder {
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "velmora-capture-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    fs::path path;
-};
 
 std::set<std::string> entries(const fs::path& folder) {
     std::set<std::string> names;

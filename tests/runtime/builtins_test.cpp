@@ -1,8 +1,6 @@
 // Formatting of dates and times, the fixed random sequence, and SavePicture.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -16,6 +14,7 @@
 #include "runtime/builtins.h"
 #include "runtime/save_picture.h"
 #include "runtime_fixture.h"
+#include "temp_folder.h"
 
 namespace rt::testing {
 namespace {
@@ -58,24 +57,29 @@ TEST(Rnd, EveryApplicationDrawsTheSameUniformSequence) {
     EXPECT_GT(std::set<float>(first.begin(), first.end()).size(), 19900u);
 }
 
+// ------------------------------------------------------------- AppPath
+
+// Windows paths of the executable, as the Win32 backend reports them: the
+// folder loses its trailing separator unless it is a drive's root.
+TEST(AppPath, WindowsFolderKeepsTheBackslashOnlyAtADriveRoot) {
+    EXPECT_EQ(windowsFolderOf("C:\\velmora.exe"), "C:\\");
+    EXPECT_EQ(windowsFolderOf("C:\\Cards\\Velmora\\velmora.exe"), "C:\\Cards\\Velmora");
+    EXPECT_EQ(windowsFolderOf("Z:\\work\\build-windows\\velmora.exe"), "Z:\\work\\build-windows");
+    EXPECT_EQ(windowsFolderOf("\\\\server\\share\\velmora.exe"), "\\\\server\\share");
+    EXPECT_EQ(windowsFolderOf("D:/Cards/velmora.exe"), "D:/Cards");
+    // UTF-8 folder names pass through byte for byte.
+    EXPECT_EQ(windowsFolderOf("C:\\Gr\xc3\xbc\xc3\x9f""e\\velmora.exe"), "C:\\Gr\xc3\xbc\xc3\x9f""e");
+}
+
 // ------------------------------------------------------------- SavePicture
 
-struct TempFolder {
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "velmora-runtime-XXXXXX").string();
-        if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-        path = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
+struct TempFolder : velmora::testing::TempFolder {
+    TempFolder() : velmora::testing::TempFolder("velmora-runtime-") {}
     std::set<std::string> entries() const {
         std::set<std::string> names;
         for (const auto& e : fs::directory_iterator(path)) names.insert(e.path().filename().string());
         return names;
     }
-    fs::path path;
 };
 
 std::vector<std::uint8_t> readBytes(const fs::path& file) {

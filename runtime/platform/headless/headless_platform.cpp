@@ -120,9 +120,11 @@ void HeadlessPlatform::setCursor(WindowHandle window, const PictureRef& cursor) 
     ++it->second.cursorChanges;
 }
 
-void HeadlessPlatform::openUrl(const std::string& url) {
+void HeadlessPlatform::openDocument(WindowHandle owner, const std::string& operation, const std::string& file,
+                                    const std::string& parameters, const std::string& directory,
+                                    int showCommand) {
     std::lock_guard lock(mutex_);
-    urls_.push_back(url);
+    documents_.push_back({owner, operation, file, parameters, directory, showCommand});
 }
 
 void HeadlessPlatform::reportError(const std::string& message) {
@@ -200,7 +202,14 @@ const HeadlessWindow& HeadlessPlatform::window(WindowHandle handle) const {
 
 std::vector<std::string> HeadlessPlatform::openedUrls() const {
     std::lock_guard lock(mutex_);
-    return urls_;
+    std::vector<std::string> files;
+    for (const OpenedDocument& d : documents_) files.push_back(d.file);
+    return files;
+}
+
+std::vector<OpenedDocument> HeadlessPlatform::openedDocuments() const {
+    std::lock_guard lock(mutex_);
+    return documents_;
 }
 
 std::vector<std::string> HeadlessPlatform::errorReports() const {

@@ -7,7 +7,8 @@
 // - pointer events posted by the test;
 // - for every window: its bounds, visibility, shape (with a count of shape
 //   requests), cursor, the pixels presented so far and a count of presents;
-// - a record of the web addresses opened and of the error reports;
+// - a record of the documents and web addresses opened (with everything
+//   the program passed along) and of the error reports;
 // - a window destroyed from outside, as another program can do it.
 //
 // HeadlessSession runs the program on a thread of its own and hands control
@@ -56,6 +57,14 @@ struct HeadlessWindow {
     int cursorChanges = 0;
 };
 
+// One call of openDocument, as the program made it.
+struct OpenedDocument {
+    WindowHandle owner = kNoWindow;
+    std::string operation, file, parameters, directory;
+    int showCommand = 0;
+    bool operator==(const OpenedDocument&) const = default;
+};
+
 // Thrown inside the program's thread when a session shuts down early.
 struct HeadlessShutdown {};
 
@@ -73,7 +82,8 @@ public:
     void setWindowShape(WindowHandle window, const Region* shape) override;
     void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) override;
     void setCursor(WindowHandle window, const PictureRef& cursor) override;
-    void openUrl(const std::string& url) override;
+    void openDocument(WindowHandle owner, const std::string& operation, const std::string& file,
+                      const std::string& parameters, const std::string& directory, int showCommand) override;
     void reportError(const std::string& message) override;
     double monotonicSeconds() override;
     LocalDateTime localNow() override;
@@ -83,7 +93,8 @@ public:
     double now() const;
     std::vector<WindowHandle> windowHandles() const;  // in creation order
     const HeadlessWindow& window(WindowHandle handle) const;
-    std::vector<std::string> openedUrls() const;
+    std::vector<std::string> openedUrls() const;  // the files of openedDocuments()
+    std::vector<OpenedDocument> openedDocuments() const;
     std::vector<std::string> errorReports() const;
     // Destroys the window as another program would (it disappears at once)
     // and tells the program so.
@@ -116,7 +127,7 @@ private:
     std::map<WindowHandle, HeadlessWindow> windows_;
     std::vector<WindowHandle> order_;
     WindowHandle nextHandle_ = 1;
-    std::vector<std::string> urls_;
+    std::vector<OpenedDocument> documents_;
     std::vector<std::string> errors_;
 };
 

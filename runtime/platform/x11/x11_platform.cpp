@@ -17,7 +17,7 @@
 //    (x11::chooseMonitor), from the RandR 1.5 monitors, else the Xinerama
 //    screens, else the whole screen; and the density from Xft.dpi, else 96.
 //  - setWindowShape: bounding and input shape from the region's spans as
-//    YX-banded rectangles; skipped when unchanged; a server without SHAPE
+//    YX-banded rectangles (bandedRectangles); skipped when unchanged; a server without SHAPE
 //    leaves the window rectangular.
 //  - present: the dirty rectangles go up with XPutImage straight from the
 //    runtime's framebuffer when the visual stores 0xAARRGGBB (depth 24 or 32
@@ -31,7 +31,8 @@
 //    and DoubleClick (ClickTracker), with the double-click interval from the
 //    desktop's XSETTINGS when it publishes one, else 400 ms.
 //  - setWindowOwner: WM_TRANSIENT_FOR, keeping a modal window above its owner.
-//  - openUrl: xdg-open in a detached grandchild, no shell, no zombies.
+//  - openDocument: xdg-open on the file in a detached grandchild, no shell,
+//    no zombies.
 //  - reportError: the message on stderr.
 //  - clocks: CLOCK_MONOTONIC and the local wall clock with fractions.
 //  - waitEvent: queued events first, then ppoll() on the connection until the
@@ -66,6 +67,8 @@
 #include <map>
 #include <utility>
 
+#include "../../graphics/region.h"
+
 
 // X.h defines Expose as a macro, which would clash with EventType::Expose.
 constexpr int kXExposeEvent = Expose;
@@ -76,48 +79,6 @@ namespace x11 {
 
 // ---------------------------------------------------------------------------
 // Pure logic, unit-tested without a display.
-
-bool ClickTracker::press(std::uint32_t window, int button, int x, int y, std::uint32_t timeMs) {
-    downWindow_ = window;
-    downButton_ = button;
-    downWasDouble_ = false;
-    if (button != 1) {
-        armed_ = false;
-        return false;
-    }
-    // Unsigned subtraction copes with the server clock wrapping around.
-    const bool isDouble = armed_ && armedWindow_ == window && timeMs - armedTime_ <= intervalMs_ &&
-                          std::abs(x - armedX_) <= slopPixels_ && std::abs(y - armedY_) <= slopPixels_;
-    if (isDouble) {
-        armed_ = false;  // a third press starts a new pair
-        downWasDouble_ = true;
-        return true;
-    }
-    armed_ = true;
-    armedWindow_ = window;
-    armedX_ = x;
-    armedY_ = y;
-    armedTime_ = timeMs;
-    return false;
-}
-
-bool ClickTracker::release(std::uint32_t window, int button, bool inside) {
-    const bool matches = downButton_ != 0 && button == downButton_ && window == downWindow_;
-    const bool click = matches && button == 1 && inside && !downWasDouble_;
-    if (matches) {
-        downButton_ = 0;
-        downWindow_ = 0;
-        downWasDouble_ = false;
-    }
-    return click;
-}
-
-void ClickTracker::reset() {
-    downWindow_ = 0;
-    downButton_ = 0;
-    downWasDouble_ = false;
-    armed_ = false;
-}
 
 std::optional<double> xftDpiFromResources(const char* resources) {
     if (resources == nullptr) return std::nullopt;
@@ -260,39 +221,6 @@ std::optional<Rect> chooseMonitor(const std::vector<Rect>& monitors, std::option
     for (const Rect& m : monitors)
         if (!m.empty()) return m;
     return std::nullopt;
-}
-
-std::vector<Rect> shapeRectangles(const Region& region) {
-    std::vector<Rect> out;
-    const auto& spans = region.spans;
-    // Rectangles of the band being built; bandStart indexes them in `out`.
-    std::size_t bandStart = 0;
-    int bandBottom = 0;
-    for (std::size_t i = 0; i < spans.size();) {
-        std::size_t j = i;
-        while (j < spans.size() && spans[j].y == spans[i].y) ++j;
-        const int y = spans[i].y;
-        std::size_t rowCount = 0;
-        for (std::size_t k = i; k < j; ++k) rowCount += spans[k].x1 > spans[k].x0;
-        // The row extends the band when it lies right below it with the same runs.
-        bool same = bandStart < out.size() && y == bandBottom && out.size() - bandStart == rowCount;
-        for (std::size_t k = i, r = bandStart; same && k < j; ++k) {
-            if (spans[k].x1 <= spans[k].x0) continue;
-            same = out[r].x == spans[k].x0 && out[r].right() == spans[k].x1;
-            ++r;
-        }
-        if (same) {
-            for (std::size_t r = bandStart; r < out.size(); ++r) ++out[r].height;
-            ++bandBottom;
-        } else if (rowCount > 0) {
-            bandStart = out.size();
-            bandBottom = y + 1;
-            for (std::size_t k = i; k < j; ++k)
-                if (spans[k].x1 > spans[k].x0) out.push_back({spans[k].x0, y, spans[k].x1 - spans[k].x0, 1});
-        }
-        i = j;
-    }
-    return out;
 }
 
 }  // namespace x11
@@ -551,7 +479,7 @@ public:
             st->shape = {};
         } else {
             if (!st->rectangular && st->shape == *shape) return;
-            const std::vector<Rect> rects = x11::shapeRectangles(*shape);
+            const std::vector<Rect> rects = bandedRectangles(*shape);
             std::vector<XRectangle> xr;
             xr.reserve(rects.size());
             for (const Rect& r : rects)
@@ -632,10 +560,11 @@ public:
         XFlush(s_.display);
     }
 
-    void openUrl(const std::string& url) override {
+    void openDocument(WindowHandle, const std::string&, const std::string& file, const std::string&,
+                      const std::string&, int) override {
         // Everything the children need is prepared before fork.
         char program[] = "xdg-open";
-        std::string argument = url;
+        std::string argument = file;
         char* argv[] = {program, argument.data(), nullptr};
         const pid_t child = fork();
         if (child < 0) return;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "../../graphics/geometry.h"
+#include "../click_tracker.h"
 #include "../platform.h"
 
 namespace rt::platform {
@@ -21,43 +22,9 @@ std::unique_ptr<Platform> makeX11Platform(std::string& error);
 
 namespace x11 {
 
-// Turns pointer presses and releases into clicks and double-clicks, the way
-// the forms runtime expects them: Press, Release, Click, Press, DoubleClick,
-// Release. Only button 1 clicks. A second press of button 1 on the same
-// window, within `intervalMs` of the first press and within `slopPixels` of
-// it on both axes, is a double-click; its release gives no Click, and the
-// press after it starts a new pair. Times are X server milliseconds, which
-// wrap around at 2^32.
-class ClickTracker {
-public:
-    explicit ClickTracker(std::uint32_t intervalMs = 400, int slopPixels = 4)
-        : intervalMs_(intervalMs), slopPixels_(slopPixels) {}
-
-    // True when this press is the second press of a double-click.
-    bool press(std::uint32_t window, int button, int x, int y, std::uint32_t timeMs);
-    // True when this release completes a Click: button 1, released over
-    // (`inside`) the same window the press went down on, and the press was
-    // not the second press of a double-click.
-    bool release(std::uint32_t window, int button, bool inside);
-    // Forgets everything, e.g. when the window goes away.
-    void reset();
-
-    std::uint32_t intervalMs() const { return intervalMs_; }
-    void setIntervalMs(std::uint32_t ms) { intervalMs_ = ms; }
-
-private:
-    std::uint32_t intervalMs_;
-    int slopPixels_;
-    // The press now held down, if any.
-    std::uint32_t downWindow_ = 0;
-    int downButton_ = 0;
-    bool downWasDouble_ = false;
-    // The first press of a possible double-click.
-    bool armed_ = false;
-    std::uint32_t armedWindow_ = 0;
-    int armedX_ = 0, armedY_ = 0;
-    std::uint32_t armedTime_ = 0;
-};
+// Clicks and double-clicks from presses and releases (shared with the
+// Win32 backend).
+using ClickTracker = platform::ClickTracker;
 
 // The desktop's pixel density from the X resource string (the root window's
 // RESOURCE_MANAGER, as XResourceManagerString returns it): the value of
@@ -109,11 +76,6 @@ struct ScreenPoint {
 // another screen) the primary one is chosen.
 std::optional<Rect> chooseMonitor(const std::vector<Rect>& monitors, std::optional<ScreenPoint> pointer,
                                   int primary);
-
-// The rectangles of a region, YX-banded as the SHAPE extension wants them:
-// one rectangle a span, with runs of consecutive rows that hold identical
-// spans merged into one band of taller rectangles.
-std::vector<Rect> shapeRectangles(const Region& region);
 
 }  // namespace x11
 }  // namespace rt::platform

@@ -1,13 +1,13 @@
-// Clicks and double-clicks as the X11 backend derives them from raw presses
-// and releases: the forms runtime relies on the exact sequence Press,
+// Clicks and double-clicks as the desktop backends derive them from raw
+// presses and releases: the forms runtime relies on the exact sequence Press,
 // Release, Click, Press, DoubleClick, Release.
 #include <gtest/gtest.h>
 
-#include "runtime/platform/x11/x11_platform.h"
+#include "runtime/platform/click_tracker.h"
 
 namespace {
 
-using rt::platform::x11::ClickTracker;
+using rt::platform::ClickTracker;
 
 constexpr std::uint32_t kWin = 0x400001;
 constexpr std::uint32_t kOther = 0x600001;
@@ -147,3 +147,23 @@ TEST(ClickTracker, ResetForgetsThePendingFirstPress) {
 }
 
 }  // namespace
+
+// Windows decides on double-clicks itself: the backend passes each press
+// with the system's verdict, and the tracker still gives the same sequence.
+TEST(ClickTracker, SystemDecidedDoubleClickGivesNoClickOnItsRelease) {
+    ClickTracker t;
+    t.pressDecided(kWin, 1, false);
+    EXPECT_TRUE(t.release(kWin, 1, true));
+    t.pressDecided(kWin, 1, true);
+    EXPECT_FALSE(t.release(kWin, 1, true));
+    // The system's word holds even against the tracker's own rules: a press
+    // it calls single is single, however quick, and it leaves nothing armed.
+    t.pressDecided(kWin, 1, false);
+    EXPECT_TRUE(t.release(kWin, 1, true));
+    EXPECT_FALSE(t.press(kWin, 1, 10, 10, 1000));
+    // Only the left button double-clicks; a release elsewhere is no click.
+    t.pressDecided(kWin, 3, true);
+    EXPECT_FALSE(t.release(kWin, 3, true));
+    t.pressDecided(kWin, 1, false);
+    EXPECT_FALSE(t.release(kWin, 1, false));
+}

@@ -1,17 +1,18 @@
-// Region spans turned into the YX-banded rectangles of a SHAPE request.
+// Region spans turned into the YX-banded rectangles that the X11 backend
+// hands to SHAPE and the Win32 backend to ExtCreateRegion.
 #include <gtest/gtest.h>
 
 #include <set>
 #include <utility>
 
-#include "runtime/platform/x11/x11_platform.h"
+#include "runtime/graphics/region.h"
 
 namespace {
 
 using rt::Rect;
 using rt::Region;
 using rt::Span;
-using rt::platform::x11::shapeRectangles;
+using rt::bandedRectangles;
 
 // A round-cornered region of w x h pixels whose top and bottom rows are
 // inset as a 30 x 30 corner ellipse insets them.
@@ -56,20 +57,20 @@ void expectYXBanded(const std::vector<Rect>& rects) {
     for (const Rect& r : rects) EXPECT_FALSE(r.empty());
 }
 
-TEST(ShapeRectangles, EmptyRegionGivesNoRectangles) {
-    EXPECT_TRUE(shapeRectangles(Region{}).empty());
-    EXPECT_TRUE(shapeRectangles(Region{10, 10, {{0, 3, 3}, {1, 5, 5}}}).empty());  // zero-width spans only
+TEST(BandedRectangles, EmptyRegionGivesNoRectangles) {
+    EXPECT_TRUE(bandedRectangles(Region{}).empty());
+    EXPECT_TRUE(bandedRectangles(Region{10, 10, {{0, 3, 3}, {1, 5, 5}}}).empty());  // zero-width spans only
 }
 
-TEST(ShapeRectangles, PlainRectangleIsOneRectangle) {
+TEST(BandedRectangles, PlainRectangleIsOneRectangle) {
     Region r{333, 415, {}};
     for (int y = 0; y < 415; ++y) r.spans.push_back({y, 0, 333});
-    EXPECT_EQ(shapeRectangles(r), (std::vector<Rect>{{0, 0, 333, 415}}));
+    EXPECT_EQ(bandedRectangles(r), (std::vector<Rect>{{0, 0, 333, 415}}));
 }
 
-TEST(ShapeRectangles, RoundedCardMergesIdenticalRowsAndCoversExactlyItsPixels) {
+TEST(BandedRectangles, RoundedCardMergesIdenticalRowsAndCoversExactlyItsPixels) {
     const Region region = roundedRegion(333, 415);
-    const auto rects = shapeRectangles(region);
+    const auto rects = bandedRectangles(region);
     // Nine distinct insets on top (rows with 2, 2 and 1, 1 merge), the
     // straight middle, and nine at the bottom.
     EXPECT_EQ(rects.size(), 19u);
@@ -80,7 +81,7 @@ TEST(ShapeRectangles, RoundedCardMergesIdenticalRowsAndCoversExactlyItsPixels) {
     EXPECT_EQ(pixelsOf(rects), pixelsOf(region));
 }
 
-TEST(ShapeRectangles, RowsWithSeveralRunsMergeAsABand) {
+TEST(BandedRectangles, RowsWithSeveralRunsMergeAsABand) {
     // A frame: full rows at top and bottom, two runs on the rows between.
     Region frame{20, 10, {}};
     for (int y = 0; y < 10; ++y) {
@@ -91,18 +92,18 @@ TEST(ShapeRectangles, RowsWithSeveralRunsMergeAsABand) {
             frame.spans.push_back({y, 17, 20});
         }
     }
-    const auto rects = shapeRectangles(frame);
+    const auto rects = bandedRectangles(frame);
     EXPECT_EQ(rects, (std::vector<Rect>{{0, 0, 20, 1}, {0, 1, 3, 8}, {17, 1, 3, 8}, {0, 9, 20, 1}}));
     expectYXBanded(rects);
 }
 
-TEST(ShapeRectangles, BandsDoNotMergeAcrossGapsOrDifferentRuns) {
+TEST(BandedRectangles, BandsDoNotMergeAcrossGapsOrDifferentRuns) {
     Region r{10, 10, {}};
     r.spans = {{0, 0, 5}, {1, 0, 5}, /* row 2 empty */ {3, 0, 5}, {4, 0, 5},
                {5, 0, 2}, {5, 3, 5},  // same extent as row 4, but split
                {6, 0, 2}, {6, 4, 5},  // same number of runs as row 5, other ends
                {7, 1, 2}, {7, 4, 5}};
-    const auto rects = shapeRectangles(r);
+    const auto rects = bandedRectangles(r);
     EXPECT_EQ(rects, (std::vector<Rect>{{0, 0, 5, 2},
                                         {0, 3, 5, 2},
                                         {0, 5, 2, 1},
@@ -115,9 +116,20 @@ TEST(ShapeRectangles, BandsDoNotMergeAcrossGapsOrDifferentRuns) {
     EXPECT_EQ(pixelsOf(rects), pixelsOf(r));
 }
 
-TEST(ShapeRectangles, ZeroWidthSpansDoNotSplitABand) {
+TEST(BandedRectangles, ZeroWidthSpansDoNotSplitABand) {
     Region r{10, 3, {{0, 2, 8}, {1, 2, 8}, {1, 9, 9}, {2, 2, 8}}};
-    EXPECT_EQ(shapeRectangles(r), (std::vector<Rect>{{2, 0, 6, 3}}));
+    EXPECT_EQ(bandedRectangles(r), (std::vector<Rect>{{2, 0, 6, 3}}));
+}
+
+// The shapes the program gives its windows: the card's rounded rectangle
+// and the About window's inscribed ellipse, whose rows all differ.
+TEST(BandedRectangles, CoverTheRuntimeShapesExactly) {
+    for (const Region& shape : {rt::roundRectRegion(333, 415, 30, 30), rt::roundRectRegion(200, 127, 400, 400),
+                                rt::roundRectRegion(666, 830, 60, 60)}) {
+        const auto rects = bandedRectangles(shape);
+        expectYXBanded(rects);
+        EXPECT_EQ(pixelsOf(rects), pixelsOf(shape));
+    }
 }
 
 }  // namespace
