@@ -19,4 +19,10 @@ Region roundRectRegion(int width, int height, int ellipseWidth, int ellipseHeigh
 // The plain rectangle of width x height pixels.
 Region rectRegion(int width, int height);
 
+// The region on a device that shows each pixel as scale x scale pixels. A
+// rounded rectangle is made again at that size, with corner ellipses scale
+// times larger, so that its corners are smooth curves rather than
+// staircases of scale-pixel steps; any other region is scaled span by span.
+Region scaleRegion(const Region& region, int scale);
+
 }  // namespace rt

@@ -8,7 +8,8 @@
 //    window manager honours (WM_NORMAL_HINTS with USPosition and PPosition);
 //    WM_DELETE_WINDOW becomes CloseRequest; _NET_WM_PING is answered; a
 //    window destroyed by another client (DestroyNotify) becomes Destroyed.
-//  - screen(): the root screen, and the density from Xft.dpi, else 96.
+//  - screen(): the root screen, and the density from Xft.dpi, else 96; the
+//    device scale from GDK_SCALE where the desktop sets it.
 //  - setWindowShape: bounding and input shape from the region's spans as
 //    YX-banded rectangles; skipped when unchanged; a server without SHAPE
 //    leaves the window rectangular.
@@ -133,6 +134,15 @@ std::optional<double> xftDpiFromResources(const char* resources) {
     }
     XrmDestroyDatabase(db);
     return dpi;
+}
+
+std::optional<int> gdkScaleFromEnvironment(const char* value) {
+    if (value == nullptr) return std::nullopt;
+    const char* end = value + std::strlen(value);
+    int scale = 0;
+    const auto [stop, ec] = std::from_chars(value, end, scale);
+    if (ec != std::errc() || stop != end || scale < 1 || scale > 4) return std::nullopt;
+    return scale;
 }
 
 std::optional<int> doubleClickTimeFromXSettings(const std::uint8_t* data, std::size_t size) {
@@ -327,6 +337,7 @@ public:
         ScreenMetrics m;
         m.monitor = {0, 0, DisplayWidth(s_.display, s_.screen), DisplayHeight(s_.display, s_.screen)};
         m.dpi = x11::xftDpiFromResources(XResourceManagerString(s_.display)).value_or(96.0);
+        m.scale = x11::gdkScaleFromEnvironment(std::getenv("GDK_SCALE")).value_or(0);  // 0: from dpi
         return m;
     }
 
