@@ -2,7 +2,7 @@
 # Measures the card's start-up latency (exec to the first frame on screen)
 # and its resident memory, on a private Xvfb.
 #
-# usage: bash bench/measure_startup.sh [-n RUNS] [-w none|openbox] [-m] [-t TIMES] <velmora-exe> <startup_probe-exe>
+# usage: bash bench/measure_startup.sh [-n RUNS] [-w none|openbox] [-m] [-t TIMES] [-d DPI] <velmora-exe> <startup_probe-exe>
 #
 #   -n RUNS   start the program this many times (default 20) and report the
 #             minimum, median and maximum of exec-to-mapped,
@@ -12,6 +12,8 @@
 #   -m        also run it once more and report VmRSS and VmHWM at 2 s and
 #             at 30 s after exec
 #   -t TIMES  with -m, the seconds after exec to read them at (default 2,30)
+#   -d DPI    the desktop's density (Xft.dpi), e.g. 192 for a screen that
+#             shows the card at twice its size (default: none set, 96)
 #
 # Builds nothing: build a Release tree first, e.g.
 #   cmake -S . -B build-perf -G Ninja -DCMAKE_BUILD_TYPE=Release
@@ -29,18 +31,20 @@ runs=20
 wm=none
 memory=0
 times=2,30
-while getopts "n:w:mt:" option; do
+dpi=""
+while getopts "n:w:mt:d:" option; do
     case $option in
         n) runs=$OPTARG ;;
         w) wm=$OPTARG ;;
         m) memory=1 ;;
         t) times=$OPTARG ;;
-        *) sed -n '5,14p' "$0" >&2; exit 2 ;;
+        d) dpi=$OPTARG ;;
+        *) sed -n '5,16p' "$0" >&2; exit 2 ;;
     esac
 done
 shift $((OPTIND - 1))
 if [[ $# -ne 2 || ! -x "$1" || ! -x "$2" ]]; then
-    sed -n '5,14p' "$0" >&2
+    sed -n '5,16p' "$0" >&2
     exit 2
 fi
 exe=$(readlink -f "$1")
@@ -68,6 +72,9 @@ for _ in $(seq 200); do
 done
 grep -q '[0-9]' "$tmp/display" || { echo "Xvfb did not start:" >&2; cat "$tmp/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$(tr -dc '0-9' <"$tmp/display")"
+if [[ -n "$dpi" ]]; then
+    xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi:	$dpi"
+fi
 
 if [[ "$wm" == openbox ]]; then
     openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
