@@ -83,8 +83,12 @@ Rect Form::clientPixelBounds() const {
 
 void Form::resizeFramebuffer() {
     const int w = outerPixelWidth() * scale_, h = outerPixelHeight() * scale_;
-    if (framebuffer_.width() != w || framebuffer_.height() != h) {
-        framebuffer_ = Bitmap(w, h);
+    if (deviceWidth_ != w || deviceHeight_ != h) {
+        deviceWidth_ = w;
+        deviceHeight_ = h;
+        // A window is sized several times while it loads; its framebuffer
+        // is made when it is first shown.
+        framebuffer_ = visible_ ? Bitmap(w, h) : Bitmap();
         if (window_ != platform::kNoWindow)
             app_.platform().setWindowBounds(window_, {screenX_, screenY_, w, h});
     }
@@ -102,8 +106,8 @@ void Form::createWindow() {
     platform::WindowOptions options;
     options.x = screenX_;
     options.y = screenY_;
-    options.width = framebuffer_.width();
-    options.height = framebuffer_.height();
+    options.width = deviceWidth_;
+    options.height = deviceHeight_;
     options.showInTaskbar = ShowInTaskbar;
     options.icon = Icon;
     options.title = Caption.empty() ? app_.options().title : Caption;
@@ -126,7 +130,7 @@ void Form::Show(int modal) {
             // Centred on the monitor; a window larger than the monitor hangs
             // off at the right and bottom, so its top and left stay in reach.
             const Rect monitor = app_.platform().screen().monitor;
-            const int w = framebuffer_.width(), h = framebuffer_.height();
+            const int w = deviceWidth_, h = deviceHeight_;
             screenX_ = monitor.x + std::max(0, (monitor.width - w) / 2);
             screenY_ = monitor.y + std::max(0, (monitor.height - h) / 2);
             app_.platform().setWindowBounds(window_, {screenX_, screenY_, w, h});
@@ -136,6 +140,8 @@ void Form::Show(int modal) {
         // keeps it above that window.
         app_.platform().setWindowOwner(window_, modal == 1 ? app_.modalOwnerFor(*this) : platform::kNoWindow);
         visible_ = true;
+        if (framebuffer_.width() != deviceWidth_ || framebuffer_.height() != deviceHeight_)
+            framebuffer_ = Bitmap(deviceWidth_, deviceHeight_);
         invalidateAll();
         compose();
         app_.platform().setWindowVisible(window_, true);
@@ -176,7 +182,7 @@ void Form::compose() {
 }
 
 Bitmap Form::renderAll() const {
-    Bitmap out(framebuffer_.width(), framebuffer_.height());
+    Bitmap out(deviceWidth_, deviceHeight_);
     paint(out, out.bounds());
     return out;
 }

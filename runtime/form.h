@@ -105,7 +105,7 @@ public:
     const Rect& dirty() const { return dirty_; }
     void compose();
     // The window's pixels on screen: device pixels, scale() times the
-    // logical size.
+    // logical size (empty until the window is first shown).
     const Bitmap& framebuffer() const { return framebuffer_; }
     // Paints the whole window into a fresh bitmap of the framebuffer's size
     // (for tests and captures).
@@ -138,6 +138,7 @@ private:
     float width_ = 4800, height_ = 3600;
     int borderStyle_ = 2;
     int scale_ = 1;
+    int deviceWidth_ = 0, deviceHeight_ = 0;  // the window's size in device pixels
     int screenX_ = 0, screenY_ = 0;  // outer top-left, device pixels
     bool positioned_ = false;
     bool loaded_ = false;
