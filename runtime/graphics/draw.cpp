@@ -307,7 +307,10 @@ void drawLine(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, const R
         kTo = m0 - lo + 1;
     }
     kFrom = std::max<std::int64_t>(kFrom, 0);
-    kTo = std::min<std::int64_t>(kTo, major);
+    // A thick line ends th - 1 steps early, so that its last square ends
+    // where the line does: a line between scaled end points then covers
+    // exactly the scaled pixels of the thin one.
+    kTo = std::min<std::int64_t>(kTo, std::max<std::int64_t>(major - (th - 1), 1));
     for (std::int64_t k = kFrom; k < kTo; ++k) {
         const std::int64_t m = m0 + majorSign * k;
         const std::int64_t n = n0 + minorSign * ((2 * k * minor + major) / (2 * major));

@@ -32,10 +32,10 @@ void drawRectOutline(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, 
                      int thickness = 1);
 
 // Draws a one-pixel line from (x0, y0) to (x1, y1), leaving out the last
-// point, as GDI's LineTo does. A thickness above 1 draws every point of the
-// line as a square of that many pixels, its top-left corner on the point: a
-// line between scaled end points then looks as the one-pixel line at the
-// logical size shown at that scale.
+// point, as GDI's LineTo does. A thickness above 1 draws the line as squares
+// of that many pixels, their top-left corners on its points, and stops
+// thickness - 1 points early: a line between end points scaled by the
+// thickness covers the pixels of the one-pixel line shown at that scale.
 void drawLine(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, const Rect& clip,
               int thickness = 1);
 

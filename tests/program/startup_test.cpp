@@ -140,6 +140,30 @@ TEST(Startup, AtTwiceTheDensityTheCardIsTwiceAsLargeAndDrawnSharp) {
     EXPECT_EQ(about.cursor->hotspotY, 0);
 }
 
+// The device scale is the whole part of dpi / 96 (at most 3) unless the
+// desktop states one; the runtime works at dpi / scale, at least 96.
+TEST(Startup, TheDeviceScaleComesFromTheDesktopOrItsDensity) {
+    struct Case {
+        double dpi;
+        int statedScale;
+        int scale;
+        double logicalDpi;
+    };
+    for (const Case& c : {Case{191, 0, 1, 191}, Case{240, 0, 2, 120}, Case{288, 0, 3, 96}, Case{480, 0, 3, 160},
+                          Case{96, 2, 2, 96}, Case{192, 1, 1, 192}, Case{192, 9, 2, 96}}) {
+        SCOPED_TRACE(c.dpi);
+        HeadlessOptions options = atDpi(c.dpi);
+        options.scale = c.statedScale;
+        CardSession s(options);
+        EXPECT_EQ(s.app().scale(), c.scale);
+        EXPECT_DOUBLE_EQ(s.app().dpi(), c.logicalDpi);
+        const rt::Rect face = s.card().Picture1(0).pixelBounds();
+        EXPECT_EQ(s.cardScreen().bounds.width, face.width * c.scale);
+        EXPECT_EQ(s.cardScreen().bounds.height, face.height * c.scale);
+        EXPECT_EQ(s.cardScreen().screen.width(), face.width * c.scale);
+    }
+}
+
 TEST(Startup, OnlyTheCardFaceIsVisibleAfterCreation) {
     CardSession s;
     CardForm& card = s.card();
