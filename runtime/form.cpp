@@ -159,7 +159,7 @@ void Form::Hide() {
 void Form::setShape(std::shared_ptr<const Region> shape) {
     // The card sets the same shape anew on every shake tick: the device
     // shape is made again only when the shape changes.
-    const bool same = shape && shape_ && deviceShape_ && *shape == *shape_;
+    const bool same = shape && shape_ && deviceShape_ && *shape == *shape_ && shape->roundRect == shape_->roundRect;
     shape_ = std::move(shape);
     if (!shape_) deviceShape_ = nullptr;
     else if (scale_ == 1) deviceShape_ = shape_;
