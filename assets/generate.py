@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""Regenerates Velmora's thirteen pictures, icons and cursor, and the card
-icon for the desktop's icon theme at every size it is installed in.
+"""Regenerates Velmora's thirteen pictures, icons and cursor, their 2x
+drawings, and the card icon for the desktop's icon theme at every size it is
+installed in.
 
 Run with Debian's interpreter from the repository root or anywhere:
     /usr/bin/python3 assets/generate.py
@@ -21,6 +22,8 @@ sys.path.insert(0, os.path.join(HERE, "source"))
 
 import numpy as np  # noqa: E402
 from PIL import Image  # noqa: E402
+
+import paint  # noqa: E402
 
 import cardface  # noqa: E402
 import containers  # noqa: E402
@@ -53,6 +56,46 @@ def desktop_icon_name(size):
     return f"icons/velmora-{size}.png"
 
 
+def build_2x():
+    """Returns {file name: bytes} of the pictures drawn at twice their size for
+    high-density screens, named like the originals with "@2x"."""
+    files = {}
+    with paint.at_scale(2):
+        for name, pixels in cardface.render().items():
+            files[name + "@2x.jpg"] = containers.jpeg_bytes(pixels, subsampling=0)
+        files["GreetingPanel@2x.jpg"] = containers.jpeg_bytes(panel.greeting_panel(), subsampling=2)
+        files["AboutBackground@2x.jpg"] = containers.jpeg_bytes(small.about_background(), subsampling=0)
+        files["CloseGlyph@2x.bmp"] = containers.bmp_bytes(small.close_glyph())
+        files["AboutGlyph@2x.bmp"] = containers.bmp_bytes(small.about_glyph())
+        files["CloseGlyphAbout@2x.bmp"] = containers.bmp_bytes(small.close_glyph_about())
+        files["CardIcon@2x.ico"] = containers.ico_bytes(*small.card_icon())
+        files["AboutIcon@2x.ico"] = containers.ico_bytes(*small.about_icon())
+        pixels, transparent = small.hand_cursor()
+        files["HandCursor@2x.cur"] = containers.cur_bytes(pixels, transparent, hotspot=(0, 0))
+    return files
+
+
+def check_flame_frames_2x(files):
+    """The 2x frames must decode equal to the 2x card face outside the 8-pixel
+    blocks their flame strip touches, and differ inside it."""
+    def decode(name):
+        return np.asarray(Image.open(io.BytesIO(files[name])).convert("RGB")).astype(int)
+
+    with paint.at_scale(2):
+        ys, xs = np.nonzero(cardface.strip_mask())
+    x0, x1 = xs.min() // 8 * 8, (xs.max() // 8 + 1) * 8
+    y0, y1 = ys.min() // 8 * 8, (ys.max() // 8 + 1) * 8
+    face = decode("CardFace@2x.jpg")
+    for name in ("FlameFrame2@2x.jpg", "FlameFrame4@2x.jpg", "FlameFrame5@2x.jpg"):
+        frame = decode(name)
+        outside = frame.copy()
+        outside[y0:y1, x0:x1] = face[y0:y1, x0:x1]
+        if not np.array_equal(outside, face):
+            sys.exit(f"{name} differs from the 2x card face outside its flame blocks")
+        if np.abs(frame[y0:y1, x0:x1] - face[y0:y1, x0:x1]).max() < 40:
+            sys.exit(f"{name} barely differs from the 2x card face inside the flame strip")
+
+
 def check_flame_frames(files):
     """The frames must decode equal to the card face outside the flame's 8-pixel blocks."""
     def decode(name):
@@ -83,6 +126,8 @@ def main():
     args = parser.parse_args()
     files = build()
     check_flame_frames(files)
+    files.update(build_2x())
+    check_flame_frames_2x(files)
     for name, data in sorted(files.items()):
         path = os.path.join(args.out, name)
         os.makedirs(os.path.dirname(path), exist_ok=True)

@@ -2,7 +2,7 @@
 # Measures the card's start-up latency (exec to the first frame on screen)
 # and its resident memory, on a private Xvfb.
 #
-# usage: bash bench/measure_startup.sh [-n RUNS] [-w none|openbox] [-m] [-t TIMES] [-W] <velmora-exe> <startup_probe-exe>
+# usage: bash bench/measure_startup.sh [-n RUNS] [-w none|openbox] [-m] [-t TIMES] [-d DPI] [-W] <velmora-exe> <startup_probe-exe>
 #
 #   -n RUNS   start the program this many times (default 20) and report the
 #             minimum, median and maximum of exec-to-mapped,
@@ -16,6 +16,8 @@
 #             its window by class; uses $WINEPREFIX if set, else a fresh
 #             prefix, whose wineserver stays up between the runs (so the
 #             figures are warm starts of the program, not of Wine)
+#   -d DPI    the desktop's density (Xft.dpi), e.g. 192 for a screen that
+#             shows the card at twice its size (default: none set, 96)
 #
 # Builds nothing: build a Release tree first, e.g.
 #   cmake -S . -B build-perf -G Ninja -DCMAKE_BUILD_TYPE=Release
@@ -34,19 +36,21 @@ wm=none
 memory=0
 times=2,30
 wine=0
-while getopts "n:w:mt:W" option; do
+dpi=""
+while getopts "n:w:mt:d:W" option; do
     case $option in
         n) runs=$OPTARG ;;
         w) wm=$OPTARG ;;
         m) memory=1 ;;
         t) times=$OPTARG ;;
+        d) dpi=$OPTARG ;;
         W) wine=1 ;;
-        *) sed -n '5,18p' "$0" >&2; exit 2 ;;
+        *) sed -n '5,20p' "$0" >&2; exit 2 ;;
     esac
 done
 shift $((OPTIND - 1))
 if [[ $# -ne 2 || ! -f "$1" || ! -x "$2" ]]; then
-    sed -n '5,18p' "$0" >&2
+    sed -n '5,20p' "$0" >&2
     exit 2
 fi
 exe=$(readlink -f "$1")
@@ -75,6 +79,9 @@ for _ in $(seq 200); do
 done
 grep -q '[0-9]' "$tmp/display" || { echo "Xvfb did not start:" >&2; cat "$tmp/xvfb.log" >&2; exit 1; }
 export DISPLAY=":$(tr -dc '0-9' <"$tmp/display")"
+if [[ -n "$dpi" ]]; then
+    xprop -root -f RESOURCE_MANAGER 8s -set RESOURCE_MANAGER "Xft.dpi:	$dpi"
+fi
 
 if [[ "$wm" == openbox ]]; then
     openbox --sm-disable >"$tmp/openbox.log" 2>&1 &

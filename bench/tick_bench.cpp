@@ -2,7 +2,9 @@
 // backend, followed by the compositor's pass that puts any change on
 // screen: a tick with no frame due (the common case, 64 times a second), a
 // tick that paints a new flame frame, and a tick of the shake, which moves
-// the whole card face and applies the window shape anew.
+// the whole card face and applies the window shape anew. The idle and the
+// frame-change ticks run at 96 dots per inch and at 192 (/96, /192), where
+// every pixel is drawn as 2 x 2.
 //
 // Counters per tick: heap allocations, presents and (for the shake) shape
 // requests, so that a tick that starts allocating or presenting shows up
@@ -47,7 +49,10 @@ using velmora::Program;
 // the benchmark sets the virtual clock itself and calls the handler.
 class Card {
 public:
-    Card() : app_(platform_, rt::ApplicationOptions{.title = "Velmora"}), program_(app_) {
+    explicit Card(double dpi = 96)
+        : platform_(rt::platform::HeadlessOptions{.dpi = dpi}),
+          app_(platform_, rt::ApplicationOptions{.title = "Velmora"}),
+          program_(app_) {
         velmora::SubMain(program_);
         card_ = &program_.Form1();
     }
@@ -83,7 +88,7 @@ void reportPerTick(benchmark::State& state, long allocs, int presents, int shape
 // No frame due: the clock stands where the last frame change was made, so
 // every delay drawn is still ahead.
 void BM_Timer1TickIdle(benchmark::State& state) {
-    Card c;
+    Card c(double(state.range(0)));
     c.setTime(5);
     c.tick();
     const int presents = c.window().presents;
@@ -91,12 +96,12 @@ void BM_Timer1TickIdle(benchmark::State& state) {
     for (auto _ : state) c.tick();
     reportPerTick(state, allocations.load() - allocs, c.window().presents - presents);
 }
-BENCHMARK(BM_Timer1TickIdle);
+BENCHMARK(BM_Timer1TickIdle)->Arg(96)->Arg(192);
 
 // A frame change on every tick: the band is painted from the next frame
 // and only the band is recomposed and presented.
 void BM_Timer1TickFrameChange(benchmark::State& state) {
-    Card c;
+    Card c(double(state.range(0)));
     c.setTime(5);
     c.tick();
     const int presents = c.window().presents;
@@ -107,7 +112,7 @@ void BM_Timer1TickFrameChange(benchmark::State& state) {
     }
     reportPerTick(state, allocations.load() - allocs, c.window().presents - presents);
 }
-BENCHMARK(BM_Timer1TickFrameChange);
+BENCHMARK(BM_Timer1TickFrameChange)->Arg(96)->Arg(192);
 
 // A shake tick, 20 s into the show: a new offset for the card face, the
 // window's shape computed and applied again, the whole window recomposed.

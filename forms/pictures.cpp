@@ -18,6 +18,18 @@ std::span<const std::uint8_t> assetGreetingBanner();
 std::span<const std::uint8_t> assetCardIcon();
 std::span<const std::uint8_t> assetAboutIcon();
 std::span<const std::uint8_t> assetHandCursor();
+std::span<const std::uint8_t> assetCardFace2x();
+std::span<const std::uint8_t> assetFlameFrame2_2x();
+std::span<const std::uint8_t> assetFlameFrame4_2x();
+std::span<const std::uint8_t> assetFlameFrame5_2x();
+std::span<const std::uint8_t> assetGreetingPanel2x();
+std::span<const std::uint8_t> assetAboutBackground2x();
+std::span<const std::uint8_t> assetCloseGlyph2x();
+std::span<const std::uint8_t> assetAboutGlyph2x();
+std::span<const std::uint8_t> assetCloseGlyphAbout2x();
+std::span<const std::uint8_t> assetCardIcon2x();
+std::span<const std::uint8_t> assetAboutIcon2x();
+std::span<const std::uint8_t> assetHandCursor2x();
 }  // namespace embedded
 
 namespace velmora {
@@ -44,13 +56,42 @@ std::span<const std::uint8_t> bytesOf(Asset asset) {
     return {};
 }
 
+// The picture drawn at twice its size, where there is one (the banner has
+// none: it is only ever shown hidden).
+std::span<const std::uint8_t> bytesAt2x(Asset asset) {
+    switch (asset) {
+        case Asset::CardFace: return embedded::assetCardFace2x();
+        case Asset::FlameFrame2: return embedded::assetFlameFrame2_2x();
+        case Asset::FlameFrame4: return embedded::assetFlameFrame4_2x();
+        case Asset::FlameFrame5: return embedded::assetFlameFrame5_2x();
+        case Asset::GreetingPanel: return embedded::assetGreetingPanel2x();
+        case Asset::AboutBackground: return embedded::assetAboutBackground2x();
+        case Asset::CloseGlyph: return embedded::assetCloseGlyph2x();
+        case Asset::AboutGlyph: return embedded::assetAboutGlyph2x();
+        case Asset::CloseGlyphAbout: return embedded::assetCloseGlyphAbout2x();
+        case Asset::CardIcon: return embedded::assetCardIcon2x();
+        case Asset::AboutIcon: return embedded::assetAboutIcon2x();
+        case Asset::HandCursor: return embedded::assetHandCursor2x();
+        case Asset::GreetingBanner:
+        case Asset::None: break;
+    }
+    return {};
+}
+
 }  // namespace
 
 rt::PictureRef picture(Asset asset) {
     if (asset == Asset::None) return nullptr;
     static std::array<rt::PictureRef, std::size_t(Asset::HandCursor) + 1> decoded;
     rt::PictureRef& slot = decoded[std::size_t(asset)];
-    if (!slot) slot = rt::decodePicture(bytesOf(asset));
+    if (!slot) {
+        auto decodedPicture = std::const_pointer_cast<rt::Picture>(rt::decodePicture(bytesOf(asset)));
+        // The 2x drawing is decoded only when a high-density screen first
+        // draws it.
+        if (const auto sharp = bytesAt2x(asset); !sharp.empty())
+            decodedPicture->variants.push_back(std::make_shared<const rt::PictureVariant>(2, sharp));
+        slot = std::move(decodedPicture);
+    }
     return slot;
 }
 

@@ -23,7 +23,9 @@ enum class Asset {
 };
 
 // The decoded picture; each is decoded once, on first use, and shared
-// (pictures never change). Asset::None gives null.
+// (pictures never change). Asset::None gives null. Each carries its drawing
+// at twice its size as a variant (all but the banner), decoded the first
+// time a high-density screen draws it.
 rt::PictureRef picture(Asset asset);
 
 }  // namespace velmora

@@ -30,9 +30,12 @@ Application::Application(platform::Platform& platform, ApplicationOptions option
     resetRnd();
     text_ = std::make_unique<TextRenderer>();
     const platform::ScreenMetrics screen = platform_.screen();
+    // A high-density screen shows every logical pixel as scale x scale
+    // device pixels, and the runtime works at the density that leaves.
     // Below 96 dots per inch the windows' designs no longer fit their
     // captions; such a screen counts as 96, as Windows counts it.
-    dpi_ = std::max(screen.dpi, kMinimumDpi);
+    scale_ = platform::deviceScale(screen);
+    dpi_ = std::max(screen.dpi / scale_, kMinimumDpi);
     twipsPerPixel_ = float(1440.0 / dpi_);
     const double mono = platform_.monotonicSeconds();
     clockAnchor_ = platform_.localNow().secondsSinceMidnight - mono;
@@ -140,9 +143,12 @@ void Application::dispatch(const platform::Event& event) {
         case EventType::Leave: return;
         default: break;
     }
-    if (event.type == EventType::Move) refreshCursor(*form, event.x, event.y);
+    // The pointer in logical pixels, the only pixels controls know.
+    auto logical = [this](int v) { return v >= 0 ? v / scale_ : -((-v + scale_ - 1) / scale_); };
+    const int x = logical(event.x), y = logical(event.y);
+    if (event.type == EventType::Move) refreshCursor(*form, x, y);
     if (inputBlocked(*form)) return;
-    Control* target = form->controlAt(event.x, event.y);
+    Control* target = form->controlAt(x, y);
     if (target && !target->Enabled()) return;
     switch (event.type) {
         case EventType::Press:
@@ -166,10 +172,10 @@ void Application::dispatch(const platform::Event& event) {
             if (target) {
                 const Rect client = target->frameClientBounds();
                 if (target->MouseMove)
-                    target->MouseMove(0, 0, float(event.x - client.x) * tx, float(event.y - client.y) * ty);
+                    target->MouseMove(0, 0, float(x - client.x) * tx, float(y - client.y) * ty);
             } else if (form->MouseMove) {
                 const Rect client = form->clientPixelBounds();
-                form->MouseMove(0, 0, float(event.x - client.x) * tx, float(event.y - client.y) * ty);
+                form->MouseMove(0, 0, float(x - client.x) * tx, float(y - client.y) * ty);
             }
             break;
         }
@@ -192,7 +198,15 @@ void Application::refreshCursor(Form& form, int x, int y) {
     }
     if (it->cursor == cursor.get()) return;
     it->cursor = cursor.get();
-    platform_.setCursor(form.hWnd(), cursor);
+    platform_.setCursor(form.hWnd(), deviceCursor(cursor));
+}
+
+PictureRef Application::deviceCursor(const PictureRef& cursor) {
+    if (!cursor || scale_ == 1) return cursor;
+    for (const auto& [picture, drawn] : deviceCursors_)
+        if (picture == cursor) return drawn;
+    deviceCursors_.emplace_back(cursor, pictureAtScale(cursor, scale_));
+    return deviceCursors_.back().second;
 }
 
 // -------------------------------------------------------------- windows

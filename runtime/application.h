@@ -54,10 +54,13 @@ public:
     TextRenderer& text() { return *text_; }
     const ApplicationOptions& options() const { return options_; }
 
-    // Screen metrics, fixed at start.
+    // Screen metrics, fixed at start. The runtime works in logical pixels
+    // at the logical density dpi(); the screen shows each logical pixel as
+    // scale() x scale() device pixels (1 below 192 dots per inch).
     float twipsPerPixelX() const { return twipsPerPixel_; }
     float twipsPerPixelY() const { return twipsPerPixel_; }
     double dpi() const { return dpi_; }
+    int scale() const { return scale_; }
 
     // Seconds since midnight as single precision, continuous from start:
     // taken from the monotonic clock anchored to the wall clock when the
@@ -92,8 +95,11 @@ public:
     void timerChanged(TimerControl& timer);
     void timerDestroyed(TimerControl& timer);
 
-    // The pointer entered, moved or left: updates the cursor.
+    // The pointer entered, moved or left (at a logical pixel): updates the
+    // cursor.
     void refreshCursor(Form& form, int x, int y);
+    // A cursor picture as the platform takes it: drawn at the device scale.
+    PictureRef deviceCursor(const PictureRef& cursor);
 
     // Keeps an unloaded window alive until no handler runs, then frees it.
     void retire(std::unique_ptr<Form> form);
@@ -127,6 +133,7 @@ private:
     ApplicationOptions options_;
     std::unique_ptr<TextRenderer> text_;
     double dpi_ = 96;
+    int scale_ = 1;
     float twipsPerPixel_ = 15;
     double clockAnchor_ = 0;  // seconds since midnight at monotonic 0
     std::vector<Form*> forms_;  // loaded, in load order
@@ -142,6 +149,8 @@ private:
         const Picture* cursor = nullptr;
     };
     std::vector<CursorState> cursors_;
+    // Cursor pictures drawn at the device scale, by the picture they show.
+    std::vector<std::pair<PictureRef, PictureRef>> deviceCursors_;
 
 };
 

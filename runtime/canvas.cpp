@@ -6,7 +6,14 @@
 
 namespace rt {
 
-Canvas::Canvas(std::function<void(const Rect&)> invalidate) : invalidate_(std::move(invalidate)) {}
+Canvas::Canvas(std::function<void(const Rect&)> invalidate, int scale)
+    : invalidate_(std::move(invalidate)), scale_(std::max(scale, 1)) {}
+
+void drawPicture(Bitmap& dst, const Rect& dstRect, const Picture& picture, const Rect& src, const Rect& clip,
+                 bool honourAlpha, int scale) {
+    const Picture& drawing = picture.drawingFor(scale);
+    stretchBlit(dst, dstRect, drawing.image, src.scaled(picture.drawingScale(drawing)), clip, honourAlpha);
+}
 
 void Canvas::setBackColor(OleColor colour) {
     if (colour == backColor_) return;
@@ -41,8 +48,9 @@ void Canvas::resize(int width, int height) {
     if (autoRedraw_) {
         // The persistent image only ever grows, so that drawing survives a
         // box being made smaller and larger again.
-        if (width > persistent_.width() || height > persistent_.height()) {
-            Bitmap grown(std::max(width, persistent_.width()), std::max(height, persistent_.height()));
+        const int w = width * scale_, h = height * scale_;
+        if (w > persistent_.width() || h > persistent_.height()) {
+            Bitmap grown(std::max(w, persistent_.width()), std::max(h, persistent_.height()));
             paintBackground(grown);
             stretchBlit(grown, persistent_.bounds(), persistent_, persistent_.bounds(), grown.bounds(),
                         false);
@@ -60,8 +68,9 @@ void Canvas::repaint() {
 
 Bitmap& Canvas::drawingTarget() {
     if (autoRedraw_) return persistent_;
-    if (!screenLayer_ || screenLayer_->width() != width_ || screenLayer_->height() != height_) {
-        screenLayer_.emplace(width_, height_);
+    const int w = width_ * scale_, h = height_ * scale_;
+    if (!screenLayer_ || screenLayer_->width() != w || screenLayer_->height() != h) {
+        screenLayer_.emplace(w, h);
         paintBackground(*screenLayer_);
     }
     return *screenLayer_;
@@ -78,19 +87,26 @@ void Canvas::clear() {
 PictureRef Canvas::image() const {
     auto result = std::make_shared<Picture>();
     result->format = PictureFormat::Bmp;
-    if (autoRedraw_) {
-        result->image = Bitmap(width_, height_);
-        stretchBlit(result->image, {0, 0, width_, height_}, persistent_, {0, 0, width_, height_},
-                    result->image.bounds(), false);
-    } else {
-        result->image = Bitmap(width_, height_);
-        paintBackground(result->image);
+    const int w = width_ * scale_, h = height_ * scale_;
+    Bitmap device(w, h);
+    if (autoRedraw_) stretchBlit(device, device.bounds(), persistent_, device.bounds(), device.bounds(), false);
+    else paintBackground(device);
+    if (scale_ == 1) {
+        result->image = std::move(device);
+        return result;
     }
+    // The logical picture is the device image averaged down.
+    result->image = Bitmap(width_, height_);
+    stretchBlit(result->image, result->image.bounds(), device, device.bounds(), result->image.bounds(), false);
+    auto sharp = std::make_shared<Picture>();
+    sharp->format = PictureFormat::Bmp;
+    sharp->image = std::move(device);
+    result->variants.push_back(std::make_shared<const PictureVariant>(scale_, std::move(sharp)));
     return result;
 }
 
 void Canvas::render(Bitmap& dst, int originX, int originY, const Rect& clip) const {
-    const Rect area = Rect{originX, originY, width_, height_}.intersect(clip);
+    const Rect area = Rect{originX, originY, width_ * scale_, height_ * scale_}.intersect(clip);
     if (area.empty()) return;
     const Bitmap* source = autoRedraw_ ? &persistent_ : (screenLayer_ ? &*screenLayer_ : nullptr);
     if (source) {
@@ -100,19 +116,20 @@ void Canvas::render(Bitmap& dst, int originX, int originY, const Rect& clip) con
     }
     dst.fill(area, colourToPixel(backColor_));
     if (picture_)
-        stretchBlit(dst, {originX, originY, picture_->width(), picture_->height()}, picture_->image,
-                    picture_->image.bounds(), area, true);
+        drawPicture(dst, Rect{0, 0, picture_->width(), picture_->height()}.scaled(scale_).offset(originX, originY),
+                    *picture_, picture_->image.bounds(), area, true, scale_);
 }
 
 void Canvas::paintBackground(Bitmap& target) const {
     target.fill(target.bounds(), colourToPixel(backColor_));
     if (picture_)
-        stretchBlit(target, {0, 0, picture_->width(), picture_->height()}, picture_->image,
-                    picture_->image.bounds(), target.bounds(), true);
+        drawPicture(target, Rect{0, 0, picture_->width(), picture_->height()}.scaled(scale_), *picture_,
+                    picture_->image.bounds(), target.bounds(), true, scale_);
 }
 
 void Canvas::rebuildPersistent() {
-    persistent_ = Bitmap(std::max(width_, persistent_.width()), std::max(height_, persistent_.height()));
+    persistent_ = Bitmap(std::max(width_ * scale_, persistent_.width()),
+                         std::max(height_ * scale_, persistent_.height()));
     paintBackground(persistent_);
 }
 

@@ -7,6 +7,11 @@
 // AutoRedraw off, drawing goes to the screen only: it is kept in a screen
 // layer until the surface next repaints itself (a new size, a new picture,
 // being shown again), which shows the background and the picture afresh.
+//
+// On a high-density screen both are kept at device resolution, scale x scale
+// pixels to each logical pixel, so that pictures painted into them stay as
+// sharp as the screen can show them; sizes and the rectangles reported as
+// changed stay in logical pixels.
 #pragma once
 
 #include <functional>
@@ -20,8 +25,10 @@ namespace rt {
 
 class Canvas {
 public:
-    // invalidate is told which client-area pixels changed on screen.
-    explicit Canvas(std::function<void(const Rect&)> invalidate);
+    // invalidate is told which client-area pixels changed on screen; scale
+    // is the device pixels per logical pixel.
+    explicit Canvas(std::function<void(const Rect&)> invalidate, int scale = 1);
+    int scale() const { return scale_; }
 
     OleColor backColor() const { return backColor_; }
     void setBackColor(OleColor colour);
@@ -30,7 +37,7 @@ public:
     bool autoRedraw() const { return autoRedraw_; }
     void setAutoRedraw(bool on);
 
-    // The client area's size in pixels. Growing a persistent image keeps what
+    // The client area's size in logical pixels. Growing a persistent image keeps what
     // was drawn; a screen layer is dropped.
     void resize(int width, int height);
     int width() const { return width_; }
@@ -39,19 +46,23 @@ public:
     // Forgets screen-only drawing, as a repaint of the surface does.
     void repaint();
 
-    // Where drawing goes now: the persistent image, or the screen layer
-    // (created from the background and picture on first use).
+    // Where drawing goes now, at device resolution: the persistent image, or
+    // the screen layer (created from the background and picture on first
+    // use).
     Bitmap& drawingTarget();
-    // Reports pixels changed through drawingTarget().
+    // Reports logical pixels changed through drawingTarget().
     void drawn(const Rect& area);
     // Clears drawing back to the background and picture.
     void clear();
 
     // What Image returns: the persistent image with AutoRedraw on, else the
-    // background and the picture without any screen-only drawing.
+    // background and the picture without any screen-only drawing. The
+    // picture has the logical size; on a high-density screen it carries the
+    // device-resolution image as its variant.
     PictureRef image() const;
 
-    // Paints the surface's client area at origin in dst, inside clip.
+    // Paints the surface's client area at a device-pixel origin in a
+    // device-sized dst, inside clip (device pixels).
     void render(Bitmap& dst, int originX, int originY, const Rect& clip) const;
 
 private:
@@ -59,13 +70,21 @@ private:
     void rebuildPersistent();
 
     std::function<void(const Rect&)> invalidate_;
+    int scale_ = 1;
     OleColor backColor_ = kButtonFaceColour;
     PictureRef picture_;
     bool autoRedraw_ = false;
     int width_ = 0;
     int height_ = 0;
-    Bitmap persistent_;                 // AutoRedraw on
+    Bitmap persistent_;                 // AutoRedraw on; device pixels
     std::optional<Bitmap> screenLayer_;  // AutoRedraw off, after drawing
 };
+
+// Draws the logical rectangle src of a picture onto the device rectangle dst
+// of a device that shows scale x scale pixels per logical pixel, from the
+// picture's best drawing for that scale: exact where a drawing was made for
+// the scale, smoothly scaled otherwise.
+void drawPicture(Bitmap& dst, const Rect& dstRect, const Picture& picture, const Rect& src, const Rect& clip,
+                 bool honourAlpha, int scale);
 
 }  // namespace rt

@@ -17,17 +17,18 @@ void checkSize(float width, float height) {
         throw RuntimeError(ErrorCode::InvalidProperty, "Invalid property value");
 }
 
-// The classic sunken and raised edges, two pixels wide.
-void drawEdge(Bitmap& frame, const Rect& r, const Rect& clip, bool raised, int width) {
+// The classic sunken and raised edges, two pixels wide (each ring scale
+// device pixels wide).
+void drawEdge(Bitmap& frame, const Rect& r, const Rect& clip, bool raised, int width, int scale) {
     const Pixel light = rgbPixel(255, 255, 255), face = rgbPixel(227, 227, 227);
     const Pixel shadow = rgbPixel(160, 160, 160), dark = rgbPixel(105, 105, 105);
     const Pixel outerTopLeft = raised ? light : shadow, outerBottomRight = raised ? dark : light;
     const Pixel innerTopLeft = raised ? face : dark, innerBottomRight = raised ? shadow : face;
-    for (int ring = 0; ring < width; ++ring) {
+    for (int ring = 0; ring < width * scale; ++ring) {
         const Rect e{r.x + ring, r.y + ring, r.width - 2 * ring, r.height - 2 * ring};
         if (e.empty()) return;
-        const Pixel tl = ring == 0 ? outerTopLeft : innerTopLeft;
-        const Pixel br = ring == 0 ? outerBottomRight : innerBottomRight;
+        const Pixel tl = ring < scale ? outerTopLeft : innerTopLeft;
+        const Pixel br = ring < scale ? outerBottomRight : innerBottomRight;
         frame.fill(Rect{e.x, e.y, e.width, 1}.intersect(clip), tl);
         frame.fill(Rect{e.x, e.y, 1, e.height}.intersect(clip), tl);
         frame.fill(Rect{e.x, e.bottom() - 1, e.width, 1}.intersect(clip), br);
@@ -35,17 +36,19 @@ void drawEdge(Bitmap& frame, const Rect& r, const Rect& clip, bool raised, int w
     }
 }
 
+// Text in a device-pixel box, rasterised at the device's own density so
+// that it is as sharp as the screen can show it.
 void drawTextIn(Control& control, Bitmap& frame, const Rect& box, const std::string& text,
                 const FontSpec& font, OleColor colour, TextAlignment alignment, const Rect& clip,
                 bool centreVertically) {
     Application& app = control.form().app();
+    const double dpi = app.dpi() * app.scale();
     Rect line = box;
     if (centreVertically) {
-        const int h = app.text().lineHeight(font, app.dpi());
+        const int h = app.text().lineHeight(font, dpi);
         line = {box.x, box.y + (box.height - h) / 2, box.width, h};
     }
-    app.text().drawText(frame, line, text, font, app.dpi(), colourToPixel(colour), alignment,
-                        clip.intersect(box));
+    app.text().drawText(frame, line, text, font, dpi, colourToPixel(colour), alignment, clip.intersect(box));
 }
 
 }  // namespace
@@ -168,9 +171,10 @@ void DrawingSurface::PaintPicture(const PictureRef& picture, float x1, float y1,
     if (dw == 0 || dh == 0 || sw <= 0 || sh <= 0) return;
     Canvas& c = canvas();
     Bitmap& target = c.drawingTarget();
-    const Rect area{0, 0, c.width(), c.height()};
-    stretchBlit(target, {dx, dy, dw, dh}, picture->image, {sx, sy, sw, sh}, area,
-                picture->hasTransparency);
+    const int s = c.scale();
+    const Rect area = Rect{0, 0, c.width(), c.height()}.scaled(s);
+    drawPicture(target, Rect{dx, dy, dw, dh}.scaled(s), *picture, {sx, sy, sw, sh}, area, picture->hasTransparency,
+                s);
     const Rect drawn{std::min(dx, dx + dw), std::min(dy, dy + dh), std::abs(dw), std::abs(dh)};
     c.drawn(drawn);
 }
@@ -181,9 +185,12 @@ void DrawingSurface::Line(int option, float x1, float y1, float x2, float y2, Ol
     const int px2 = twipsToPixels(x2, tx), py2 = twipsToPixels(y2, ty);
     Canvas& c = canvas();
     Bitmap& target = c.drawingTarget();
-    const Rect area{0, 0, c.width(), c.height()};
-    if (option == kLineBox) drawRectOutline(target, px1, py1, px2, py2, colourToPixel(colour), area);
-    else drawLine(target, px1, py1, px2, py2, colourToPixel(colour), area);
+    const int s = c.scale();
+    const Rect area = Rect{0, 0, c.width(), c.height()}.scaled(s);
+    if (option == kLineBox)
+        drawRectOutline(target, px1 * s, py1 * s, px2 * s, py2 * s, colourToPixel(colour), area, s);
+    else
+        drawLine(target, px1 * s, py1 * s, px2 * s, py2 * s, colourToPixel(colour), area, s);
     c.drawn({std::min(px1, px2), std::min(py1, py2), std::abs(px2 - px1) + 1, std::abs(py2 - py1) + 1});
 }
 
@@ -193,7 +200,7 @@ void DrawingSurface::Cls() { canvas().clear(); }
 
 PictureBox::PictureBox(Form& form, std::string name, int index)
     : Control(form, ControlKind::PictureBox, std::move(name), index),
-      canvas_([this](const Rect& area) { invalidateClient(area); }) {}
+      canvas_([this](const Rect& area) { invalidateClient(area); }, form.scale()) {}
 
 void PictureBox::setAutoSize(bool on) {
     autoSize_ = on;
@@ -241,15 +248,16 @@ void PictureBox::sizeChanged() {
 }
 
 void PictureBox::paint(Bitmap& frame, const Rect& clip) const {
-    const Rect bounds = framePixelBounds();
+    const int s = form_.scale();
+    const Rect bounds = framePixelBounds().scaled(s);
     const Rect visible = bounds.intersect(clip);
     if (visible.empty()) return;
     if (borderStyle_ != 0) {
         if (appearance_ == 0) drawRectOutline(frame, bounds.x, bounds.y, bounds.right(), bounds.bottom(),
-                                              rgbPixel(0, 0, 0), visible);
-        else drawEdge(frame, bounds, visible, false, 2);
+                                              rgbPixel(0, 0, 0), visible, s);
+        else drawEdge(frame, bounds, visible, false, 2, s);
     }
-    const Rect client = frameClientBounds();
+    const Rect client = frameClientBounds().scaled(s);
     const Rect inner = client.intersect(clip);
     if (inner.empty()) return;
     canvas_.render(frame, client.x, client.y, inner);
@@ -315,7 +323,7 @@ void Label::fitContent() {
 }
 
 void Label::paint(Bitmap& frame, const Rect& clip) const {
-    const Rect bounds = framePixelBounds();
+    const Rect bounds = framePixelBounds().scaled(form_.scale());
     const Rect visible = bounds.intersect(clip);
     if (visible.empty()) return;
     if (backStyle_ == 1) frame.fill(visible, colourToPixel(backColor_));
@@ -341,11 +349,12 @@ void ImageControl::setPicture(PictureRef picture) {
 
 void ImageControl::paint(Bitmap& frame, const Rect& clip) const {
     if (!picture_) return;
-    const Rect bounds = framePixelBounds();
+    const int s = form_.scale();
+    const Rect bounds = framePixelBounds().scaled(s);
     const Rect visible = bounds.intersect(clip);
     if (visible.empty()) return;
-    stretchBlit(frame, {bounds.x, bounds.y, picture_->width(), picture_->height()}, picture_->image,
-                picture_->image.bounds(), visible, true);
+    drawPicture(frame, Rect{0, 0, picture_->width(), picture_->height()}.scaled(s).offset(bounds.x, bounds.y),
+                *picture_, picture_->image.bounds(), visible, true, s);
 }
 
 // ---------------------------------------------------------- CommandButton
@@ -375,11 +384,12 @@ void CommandButton::setFont(FontSpec font) {
 }
 
 void CommandButton::paint(Bitmap& frame, const Rect& clip) const {
-    const Rect bounds = framePixelBounds();
+    const int s = form_.scale();
+    const Rect bounds = framePixelBounds().scaled(s);
     const Rect visible = bounds.intersect(clip);
     if (visible.empty()) return;
     frame.fill(visible, colourToPixel(style_ == 1 ? backColor_ : kButtonFaceColour));
-    drawEdge(frame, bounds, visible, true, 2);
+    drawEdge(frame, bounds, visible, true, 2, s);
     drawTextIn(const_cast<CommandButton&>(*this), frame, bounds, caption_, font_, kWindowTextColour,
                TextAlignment::Center, visible, true);
 }
@@ -400,12 +410,13 @@ void TextBox::setFont(FontSpec font) {
 }
 
 void TextBox::paint(Bitmap& frame, const Rect& clip) const {
-    const Rect bounds = framePixelBounds();
+    const int s = form_.scale();
+    const Rect bounds = framePixelBounds().scaled(s);
     const Rect visible = bounds.intersect(clip);
     if (visible.empty()) return;
     frame.fill(visible, rgbPixel(255, 255, 255));
-    drawEdge(frame, bounds, visible, false, 2);
-    const Rect inner{bounds.x + 4, bounds.y + 3, bounds.width - 8, bounds.height - 6};
+    drawEdge(frame, bounds, visible, false, 2, s);
+    const Rect inner{bounds.x + 4 * s, bounds.y + 3 * s, bounds.width - 8 * s, bounds.height - 6 * s};
     drawTextIn(const_cast<TextBox&>(*this), frame, inner, text_, font_, kWindowTextColour,
                TextAlignment::Left, visible, false);
 }
@@ -416,9 +427,10 @@ Shape::Shape(Form& form, std::string name, int index)
     : Control(form, ControlKind::Shape, std::move(name), index) {}
 
 void Shape::paint(Bitmap& frame, const Rect& clip) const {
-    const Rect bounds = framePixelBounds();
+    const int s = form_.scale();
+    const Rect bounds = framePixelBounds().scaled(s);
     drawRectOutline(frame, bounds.x, bounds.y, bounds.right(), bounds.bottom(), colourToPixel(BorderColor),
-                    clip);
+                    clip, s);
 }
 
 // ------------------------------------------------------------------- Line
@@ -447,9 +459,10 @@ void LineControl::setBorderColor(OleColor colour) {
 void LineControl::paint(Bitmap& frame, const Rect& clip) const {
     const Rect origin = container_ ? container_->frameClientBounds() : form_.clientPixelBounds();
     const float tx = twipsPerPixelX(), ty = twipsPerPixelY();
-    drawLine(frame, origin.x + twipsToPixels(x1_, tx), origin.y + twipsToPixels(y1_, ty),
-             origin.x + twipsToPixels(x2_, tx), origin.y + twipsToPixels(y2_, ty),
-             colourToPixel(borderColor_), clip);
+    const int s = form_.scale();
+    drawLine(frame, (origin.x + twipsToPixels(x1_, tx)) * s, (origin.y + twipsToPixels(y1_, ty)) * s,
+             (origin.x + twipsToPixels(x2_, tx)) * s, (origin.y + twipsToPixels(y2_, ty)) * s,
+             colourToPixel(borderColor_), clip, s);
 }
 
 // ------------------------------------------------------------------ Timer

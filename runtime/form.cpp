@@ -5,14 +5,20 @@
 #include "application.h"
 #include "graphics/draw.h"
 #include "graphics/errors.h"
+#include "graphics/region.h"
 
 namespace rt {
 
 Form::Form(Application& app, std::string name)
-    : app_(app), name_(std::move(name)), canvas_([this](const Rect& area) {
-          const Rect client = clientPixelBounds();
-          invalidate(area.offset(client.x, client.y).intersect(client));
-      }) {
+    : app_(app),
+      name_(std::move(name)),
+      scale_(app.scale()),
+      canvas_(
+          [this](const Rect& area) {
+              const Rect client = clientPixelBounds();
+              invalidate(area.offset(client.x, client.y).intersect(client));
+          },
+          app.scale()) {
     resizeFramebuffer();
 }
 
@@ -60,8 +66,8 @@ void Form::setBorderStyle(int style) {
     resizeFramebuffer();
 }
 
-float Form::Left() const { return float(screenX_) * app_.twipsPerPixelX(); }
-float Form::Top() const { return float(screenY_) * app_.twipsPerPixelY(); }
+float Form::Left() const { return float(screenX_ / scale_) * app_.twipsPerPixelX(); }
+float Form::Top() const { return float(screenY_ / scale_) * app_.twipsPerPixelY(); }
 float Form::ClientLeft() const { return float(borderPixels()) * app_.twipsPerPixelX(); }
 float Form::ClientTop() const { return float(borderPixels()) * app_.twipsPerPixelY(); }
 float Form::ScaleWidth() const { return float(clientPixelBounds().width) * app_.twipsPerPixelX(); }
@@ -76,9 +82,13 @@ Rect Form::clientPixelBounds() const {
 }
 
 void Form::resizeFramebuffer() {
-    const int w = outerPixelWidth(), h = outerPixelHeight();
-    if (framebuffer_.width() != w || framebuffer_.height() != h) {
-        framebuffer_ = Bitmap(w, h);
+    const int w = outerPixelWidth() * scale_, h = outerPixelHeight() * scale_;
+    if (deviceWidth_ != w || deviceHeight_ != h) {
+        deviceWidth_ = w;
+        deviceHeight_ = h;
+        // A window is sized several times while it loads; its framebuffer
+        // is made when it is first shown.
+        framebuffer_ = visible_ ? Bitmap(w, h) : Bitmap();
         if (window_ != platform::kNoWindow)
             app_.platform().setWindowBounds(window_, {screenX_, screenY_, w, h});
     }
@@ -96,8 +106,8 @@ void Form::createWindow() {
     platform::WindowOptions options;
     options.x = screenX_;
     options.y = screenY_;
-    options.width = outerPixelWidth();
-    options.height = outerPixelHeight();
+    options.width = deviceWidth_;
+    options.height = deviceHeight_;
     options.showInTaskbar = ShowInTaskbar;
     options.icon = Icon;
     options.title = Caption.empty() ? app_.options().title : Caption;
@@ -120,15 +130,18 @@ void Form::Show(int modal) {
             // Centred on the monitor; a window larger than the monitor hangs
             // off at the right and bottom, so its top and left stay in reach.
             const Rect monitor = app_.platform().screen().monitor;
-            screenX_ = monitor.x + std::max(0, (monitor.width - outerPixelWidth()) / 2);
-            screenY_ = monitor.y + std::max(0, (monitor.height - outerPixelHeight()) / 2);
-            app_.platform().setWindowBounds(window_, {screenX_, screenY_, outerPixelWidth(), outerPixelHeight()});
+            const int w = deviceWidth_, h = deviceHeight_;
+            screenX_ = monitor.x + std::max(0, (monitor.width - w) / 2);
+            screenY_ = monitor.y + std::max(0, (monitor.height - h) / 2);
+            app_.platform().setWindowBounds(window_, {screenX_, screenY_, w, h});
         }
         positioned_ = true;
         // A modal window belongs to the window it blocks, so the desktop
         // keeps it above that window.
         app_.platform().setWindowOwner(window_, modal == 1 ? app_.modalOwnerFor(*this) : platform::kNoWindow);
         visible_ = true;
+        if (framebuffer_.width() != deviceWidth_ || framebuffer_.height() != deviceHeight_)
+            framebuffer_ = Bitmap(deviceWidth_, deviceHeight_);
         invalidateAll();
         compose();
         app_.platform().setWindowVisible(window_, true);
@@ -144,38 +157,43 @@ void Form::Hide() {
 }
 
 void Form::setShape(std::shared_ptr<const Region> shape) {
+    // The card sets the same shape anew on every shake tick: the device
+    // shape is made again only when the shape changes.
+    const bool same = shape && shape_ && deviceShape_ && *shape == *shape_ && shape->roundRect == shape_->roundRect;
     shape_ = std::move(shape);
-    if (window_ != platform::kNoWindow) app_.platform().setWindowShape(window_, shape_.get());
+    if (!shape_) deviceShape_ = nullptr;
+    else if (scale_ == 1) deviceShape_ = shape_;
+    else if (!same) deviceShape_ = std::make_shared<const Region>(scaleRegion(*shape_, scale_));
+    if (window_ != platform::kNoWindow) app_.platform().setWindowShape(window_, deviceShape_.get());
 }
 
 // ------------------------------------------------------------ compositor
 
-void Form::invalidate(const Rect& frameArea) {
-    dirty_ = dirty_.unite(frameArea.intersect(framebuffer_.bounds()));
-}
+void Form::invalidate(const Rect& frameArea) { dirty_ = dirty_.unite(frameArea.intersect(logicalBounds())); }
 
-void Form::invalidateAll() { dirty_ = framebuffer_.bounds(); }
+void Form::invalidateAll() { dirty_ = logicalBounds(); }
 
 void Form::compose() {
     if (dirty_.empty() || !loaded_ || !visible_) return;
-    const Rect area = dirty_;
+    const Rect area = dirty_.scaled(scale_);
     dirty_ = {};
     paint(framebuffer_, area);
     app_.platform().present(window_, framebuffer_, std::span<const Rect>(&area, 1));
 }
 
 Bitmap Form::renderAll() const {
-    Bitmap out(framebuffer_.width(), framebuffer_.height());
+    Bitmap out(deviceWidth_, deviceHeight_);
     paint(out, out.bounds());
     return out;
 }
 
 void Form::paint(Bitmap& target, const Rect& clip) const {
+    const int s = scale_;
     if (borderStyle_ != 0) {
         const Rect b = target.bounds();
-        drawRectOutline(target, 0, 0, b.width, b.height, rgbPixel(0, 0, 0), clip);
+        drawRectOutline(target, 0, 0, b.width, b.height, rgbPixel(0, 0, 0), clip, s);
     }
-    const Rect client = clientPixelBounds();
+    const Rect client = clientPixelBounds().scaled(s);
     const Rect inner = client.intersect(clip);
     if (inner.empty()) return;
     // The window's own surface lies behind every control. A picture box
@@ -186,7 +204,7 @@ void Form::paint(Bitmap& target, const Rect& clip) const {
     Rect cover;
     for (const Control* c : children_) {
         if (c->kind() != ControlKind::PictureBox || !c->Visible()) continue;
-        const Rect r = c->framePixelBounds().intersect(inner);
+        const Rect r = c->framePixelBounds().scaled(s).intersect(inner);
         if (long(r.width) * r.height > long(cover.width) * cover.height) cover = r;
     }
     if (cover.empty()) {

@@ -84,28 +84,35 @@ public:
     const std::vector<Control*>& children() const { return children_; }
     const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
 
-    // Pixel geometry.
+    // Pixel geometry, in logical pixels. The window's pixels on screen are
+    // device pixels, scale() x scale() of them to each logical pixel.
     int outerPixelWidth() const;
     int outerPixelHeight() const;
     int borderPixels() const { return borderStyle_ == 0 ? 0 : 1; }
-    Rect clientPixelBounds() const;  // in the framebuffer
+    Rect clientPixelBounds() const;  // in the window
+    int scale() const { return scale_; }
 
-    // The window's shape, null for the plain rectangle.
+    // The window's shape in logical pixels, null for the plain rectangle;
+    // the platform is given it at device size.
     void setShape(std::shared_ptr<const Region> shape);
     const std::shared_ptr<const Region>& shape() const { return shape_; }
 
-    // Compositor: marks framebuffer pixels as needing a redraw, redraws them
-    // and presents them. compose() does nothing when nothing is dirty.
+    // Compositor: marks the window's (logical) pixels as needing a redraw,
+    // redraws them and presents them. compose() does nothing when nothing is
+    // dirty.
     void invalidate(const Rect& frameArea);
     void invalidateAll();
     const Rect& dirty() const { return dirty_; }
     void compose();
+    // The window's pixels on screen: device pixels, scale() times the
+    // logical size (empty until the window is first shown).
     const Bitmap& framebuffer() const { return framebuffer_; }
-    // Paints the whole window into a fresh bitmap (for tests and captures).
+    // Paints the whole window into a fresh bitmap of the framebuffer's size
+    // (for tests and captures).
     Bitmap renderAll() const;
 
-    // The topmost visible, enabled control at a framebuffer pixel, or null
-    // for the window itself.
+    // The topmost visible, enabled control at a logical pixel, or null for
+    // the window itself.
     Control* controlAt(int x, int y) const;
 
     Canvas& canvas() override { return canvas_; }
@@ -122,13 +129,17 @@ private:
     void createWindow();
     void destroyWindow();
     void resizeFramebuffer();
+    // Paints into a device-sized target inside clip (device pixels).
     void paint(Bitmap& target, const Rect& clip) const;
+    Rect logicalBounds() const { return {0, 0, outerPixelWidth(), outerPixelHeight()}; }
 
     Application& app_;
     std::string name_;
     float width_ = 4800, height_ = 3600;
     int borderStyle_ = 2;
-    int screenX_ = 0, screenY_ = 0;  // outer top-left, pixels
+    int scale_ = 1;
+    int deviceWidth_ = 0, deviceHeight_ = 0;  // the window's size in device pixels
+    int screenX_ = 0, screenY_ = 0;  // outer top-left, device pixels
     bool positioned_ = false;
     bool loaded_ = false;
     bool visible_ = false;
@@ -139,9 +150,11 @@ private:
     Bitmap framebuffer_;
     Rect dirty_;
     std::shared_ptr<const Region> shape_;
+    std::shared_ptr<const Region> deviceShape_;  // shape_ at device size
 };
 
-// Painting helpers shared by the window and its container controls.
+// Painting helpers shared by the window and its container controls; frame
+// and clip are in device pixels.
 void paintChildren(const std::vector<Control*>& children, Bitmap& frame, const Rect& clip);
 Control* hitTest(const std::vector<Control*>& children, int x, int y);
 

@@ -22,6 +22,10 @@ RegionHandle CreateRoundRectRgn(int left, int top, int right, int bottom, int el
         s.x0 += left;
         s.x1 += left;
     }
+    if (shape.roundRect) {
+        shape.roundRect->left = left;
+        shape.roundRect->top = top;
+    }
     return std::make_shared<const Region>(std::move(shape));
 }
 

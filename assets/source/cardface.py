@@ -10,6 +10,7 @@ To retouch the flame, change FLAMES below and rerun the generator.
 import numpy as np
 
 import flame
+import paint
 import lettering
 from flame import Flame
 from paint import (add, blur, box_sdf, coverage, downsample, ellipse_distance, glow, grain,
@@ -189,8 +190,8 @@ def _vignette(xx, yy):
 
 def strip_mask():
     """1 inside the flame strip, feathering to 0 over its outermost pixels."""
-    x = np.arange(W, dtype=np.float64)
-    y = np.arange(H, dtype=np.float64)
+    x = paint.design_pixels(W * paint.SCALE)
+    y = paint.design_pixels(H * paint.SCALE)
     mx = np.clip((x - (STRIP_X0 - 1)) / 4, 0, 1) * np.clip(((STRIP_X1 + 1) - x) / 4, 0, 1)
     my = np.clip((y - (STRIP_Y0 - 1)) / 4, 0, 1) * np.clip(((STRIP_Y1 + 1) - y) / 4, 0, 1)
     return my[:, None] * mx[None, :]

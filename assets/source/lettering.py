@@ -6,6 +6,7 @@ face's own kerning and joining applies.
 import numpy as np
 from PIL import Image, ImageDraw, ImageFont
 
+import paint
 from paint import SS
 
 # Debian's fonts-dancingscript (SIL OFL 1.1).
@@ -14,6 +15,7 @@ SCRIPT_REGULAR = "/usr/share/fonts/opentype/dancingscript/DancingScript-Regular.
 
 
 def font(path, size, ss=SS):
+    ss = ss * paint.SCALE
     try:
         return ImageFont.truetype(path, round(size * ss), layout_engine=ImageFont.Layout.RAQM)
     except (ImportError, KeyError, OSError):
@@ -28,6 +30,7 @@ def text_mask(w, h, text, path, size, x, y, anchor="ms", tracking=0.0, ss=SS):
     want 0; a negative value tightens a face that sets loosely).
     """
     f = font(path, size, ss)
+    ss = ss * paint.SCALE
     img = Image.new("L", (w * ss, h * ss), 0)
     draw = ImageDraw.Draw(img)
     if tracking == 0.0:

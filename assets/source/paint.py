@@ -4,15 +4,41 @@ Pictures are painted as float RGB arrays in 0..1 at SS times their final size
 and box-averaged down at the end, which gives clean anti-aliased edges.
 Coordinates handed to the painting functions are always in final pixels, so
 a shape's numbers read the same as on the 1:1 picture.
+
+The same painting makes the pictures for high-density screens: inside
+at_scale(2), every picture comes out twice as large, painted with twice as
+many samples per design pixel. Coordinates stay design pixels (those of the
+1:1 picture), and ss stays the number of samples per output pixel.
 """
+import contextlib
+
 import numpy as np
 from PIL import Image
 
 SS = 3  # supersampling factor
+SCALE = 1  # output pixels per design pixel; see at_scale()
+
+
+@contextlib.contextmanager
+def at_scale(scale):
+    """Paints every picture at `scale` times its design size inside the block."""
+    global SCALE
+    previous, SCALE = SCALE, scale
+    try:
+        yield
+    finally:
+        SCALE = previous
+
+
+def design_pixels(n):
+    """Design coordinates of the centres of n output pixels, measured so that
+    output pixel k at scale 1 sits at k."""
+    return (np.arange(n, dtype=np.float64) + 0.5) / SCALE - 0.5
 
 
 def grid(w, h, ss=SS):
     """Pixel-centre coordinates (in final pixels) of a w x h picture painted at ss x."""
+    ss = ss * SCALE
     xs = (np.arange(w * ss, dtype=np.float64) + 0.5) / ss
     ys = (np.arange(h * ss, dtype=np.float64) + 0.5) / ss
     return np.meshgrid(xs, ys)
@@ -23,7 +49,7 @@ def rgb(r, g, b):
 
 
 def solid(w, h, colour, ss=SS):
-    out = np.empty((h * ss, w * ss, 3))
+    out = np.empty((h * ss * SCALE, w * ss * SCALE, 3))
     out[:] = colour
     return out
 
@@ -69,7 +95,7 @@ def ellipse_distance(xx, yy, cx, cy, rx, ry):
 
 def coverage(signed, ss=SS):
     """Anti-aliased coverage from a signed distance in final pixels (negative inside)."""
-    return np.clip(0.5 - signed * ss, 0.0, 1.0)
+    return np.clip(0.5 - signed * (ss * SCALE), 0.0, 1.0)
 
 
 def box_sdf(xx, yy, x0, y0, x1, y1, radius=0.0):
@@ -95,7 +121,7 @@ def blur(a, sigma, ss=SS):
 
     Done in the frequency domain so that wide glows cost the same as narrow ones.
     """
-    s = sigma * ss
+    s = sigma * (ss * SCALE)
     if s <= 0:
         return a.copy()
     pad = int(np.ceil(3 * s))

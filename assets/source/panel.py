@@ -9,6 +9,7 @@ import numpy as np
 from PIL import Image, ImageDraw
 
 import lettering
+import paint
 from paint import (SS, add, blur, capsule, coverage, downsample, ellipse_distance, glow, grid, over,
                    ramp, rgb, smoothstep, tone, to_bytes)
 
@@ -47,8 +48,9 @@ def _smooth_closed(points, steps=12):
 
 def _shape(points, soften=0.35):
     """Coverage of a smooth closed shape at SS x."""
-    img = Image.new("L", (W * SS, H * SS), 0)
-    ImageDraw.Draw(img).polygon([(x * SS, y * SS) for x, y in _smooth_closed(points)], fill=255)
+    n = SS * paint.SCALE
+    img = Image.new("L", (W * n, H * n), 0)
+    ImageDraw.Draw(img).polygon([(x * n, y * n) for x, y in _smooth_closed(points)], fill=255)
     return blur(np.asarray(img, dtype=np.float64) / 255.0, soften)
 
 
@@ -172,9 +174,13 @@ def _brushwork(img8, keep, seed):
     keep (0..1) marks where the underpainting should show through (face and
     hand), so that fine features survive.
     """
-    h, w, _ = img8.shape
+    # Strokes are placed in design pixels and drawn at the picture's scale,
+    # so the larger picture shows the same strokes.
+    scale = paint.SCALE
+    h, w = img8.shape[0] // scale, img8.shape[1] // scale
     lum = img8.astype(np.float64).mean(axis=2)
     gy, gx = np.gradient(blur(lum, 2.0, 1))
+    gy, gx = gy * scale, gx * scale
     canvas = Image.fromarray(img8, "RGB")
     draw = ImageDraw.Draw(canvas)
     rng = np.random.default_rng(seed)
@@ -184,7 +190,7 @@ def _brushwork(img8, keep, seed):
         jitter = rng.normal(0, 0.22, count)
         tint = rng.normal(0, 5.0, (count, 3))
         for x, y, j, dc in zip(xs, ys, jitter, tint):
-            ix, iy = int(x), int(y)
+            ix, iy = int(x * scale), int(y * scale)
             if keep[iy, ix] > 0.5:
                 continue
             ex, ey = gx[iy, ix], gy[iy, ix]
@@ -194,7 +200,8 @@ def _brushwork(img8, keep, seed):
             angle = np.arctan2(ey, ex) + np.pi / 2 + j if mag > 0.05 else 1.2 + j
             dx, dy = np.cos(angle) * length / 2, np.sin(angle) * length / 2
             colour = tuple(int(np.clip(c + d, 0, 255)) for c, d in zip(img8[iy, ix], dc))
-            draw.line([(x - dx, y - dy), (x + dx, y + dy)], fill=colour, width=width)
+            draw.line([((x - dx) * scale, (y - dy) * scale), ((x + dx) * scale, (y + dy) * scale)], fill=colour,
+                      width=width * scale)
     painted = np.asarray(canvas).astype(np.float64)
     k = keep[..., None]
     return (painted * (1 - k) + img8.astype(np.float64) * k) / 255.0
@@ -222,7 +229,8 @@ def greeting_panel():
     base = downsample(tone(img))
     painted = _brushwork(to_bytes(base), downsample(detail), seed=2024)
     # A faint canvas weave.
-    weave = 0.014 * (np.sin(np.arange(W) * 2.1)[None, :] * np.sin(np.arange(H) * 1.9)[:, None])
+    weave = 0.014 * (np.sin(paint.design_pixels(W * paint.SCALE) * 2.1)[None, :]
+                     * np.sin(paint.design_pixels(H * paint.SCALE) * 1.9)[:, None])
     painted = painted * (1 + weave)[..., None]
     up = blur(np.repeat(np.repeat(painted, SS, axis=0), SS, axis=1), 0.45)
     out = _lettering(up, xx, yy)

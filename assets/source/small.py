@@ -3,6 +3,7 @@ import numpy as np
 
 import flame
 import lettering
+import paint
 from flame import Flame
 from paint import (add, blur, box_sdf, capsule, coverage, downsample, ellipse_distance, glow, grain, grid,
                    mix, over, rgb, smoothstep, solid, tone, to_bytes)
@@ -197,7 +198,7 @@ def about_icon():
     ground = mix(np.broadcast_to(rgb(54, 16, 14), xx.shape + (3,)), rgb(10, 4, 5),
                  smoothstep(0, 20, np.hypot(xx - 16, yy - 14)))
     _, _, img = _icon_candle(ground, ss)
-    return to_bytes(downsample(img, ss)), np.zeros((ICON, ICON), dtype=bool)
+    return to_bytes(downsample(img, ss)), np.zeros((ICON * paint.SCALE, ICON * paint.SCALE), dtype=bool)
 
 # ---------------------------------------------------------------- Pointing hand cursor
 
@@ -245,7 +246,7 @@ def hand_cursor():
     white = rgb(255, 255, 255)
     dark = rgb(16, 16, 20)
     light = np.clip(fill - crease * 0.85, 0, 1)
-    pixels = mix(np.broadcast_to(dark, (ICON, ICON, 3)), white, light)
+    pixels = mix(np.broadcast_to(dark, light.shape + (3,)), white, light)
     opaque = shape >= 0.45
     opaque[0, 0] = True  # the hot spot pixel is the fingertip itself
     return to_bytes(pixels), ~opaque

@@ -260,7 +260,9 @@ void stretchBlit(Bitmap& dst, const Rect& dstRect, const Bitmap& src, const Rect
         copyScaled(dst, visible, src, ax, ay, honourAlpha);
 }
 
-void drawRectOutline(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, const Rect& clip) {
+void drawRectOutline(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, const Rect& clip,
+                     int thickness) {
+    const std::int64_t th = std::max(thickness, 1);
     const std::int64_t l = std::min(x0, x1), r = std::max(x0, x1);
     const std::int64_t t = std::min(y0, y1), b = std::max(y0, y1);
     if (r <= l || b <= t) return;
@@ -269,13 +271,14 @@ void drawRectOutline(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, 
         const Rect c = clipTo(x, y, w, h, limit);
         if (!c.empty()) dst.fill(c, colour);
     };
-    band(l, t, r - l, 1);          // top
-    band(l, b - 1, r - l, 1);      // bottom
-    band(l, t, 1, b - t);          // left
-    band(r - 1, t, 1, b - t);      // right
+    band(l, t, r - l, th);          // top
+    band(l, b - th, r - l, th);     // bottom
+    band(l, t, th, b - t);          // left
+    band(r - th, t, th, b - t);     // right
 }
 
-void drawLine(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, const Rect& clip) {
+void drawLine(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, const Rect& clip, int thickness) {
+    const int th = std::max(thickness, 1);
     const Rect visible = dst.bounds().intersect(clip);
     if (visible.empty()) return;
     const std::int64_t dx = std::int64_t(x1) - x0, dy = std::int64_t(y1) - y0;
@@ -291,7 +294,9 @@ void drawLine(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, const R
     const int majorSign = (xMajor ? dx : dy) < 0 ? -1 : 1;
     const int minorSign = (xMajor ? dy : dx) < 0 ? -1 : 1;
     const std::int64_t m0 = xMajor ? x0 : y0, n0 = xMajor ? y0 : x0;
-    const std::int64_t lo = xMajor ? visible.x : visible.y, hi = xMajor ? visible.right() : visible.bottom();
+    // A square of th pixels at m covers m .. m + th - 1.
+    const std::int64_t lo = (xMajor ? visible.x : visible.y) - (th - 1);
+    const std::int64_t hi = xMajor ? visible.right() : visible.bottom();
     // Steps k in [0, major) whose major coordinate m0 + majorSign*k is in [lo, hi).
     std::int64_t kFrom, kTo;
     if (majorSign > 0) {
@@ -302,12 +307,20 @@ void drawLine(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, const R
         kTo = m0 - lo + 1;
     }
     kFrom = std::max<std::int64_t>(kFrom, 0);
-    kTo = std::min<std::int64_t>(kTo, major);
+    // A thick line ends th - 1 steps early, so that its last square ends
+    // where the line does: a line between scaled end points then covers
+    // exactly the scaled pixels of the thin one.
+    kTo = std::min<std::int64_t>(kTo, std::max<std::int64_t>(major - (th - 1), 1));
     for (std::int64_t k = kFrom; k < kTo; ++k) {
         const std::int64_t m = m0 + majorSign * k;
         const std::int64_t n = n0 + minorSign * ((2 * k * minor + major) / (2 * major));
-        if (xMajor) plot(dst, visible, m, n, colour);
-        else plot(dst, visible, n, m, colour);
+        const std::int64_t px = xMajor ? m : n, py = xMajor ? n : m;
+        if (th == 1) {
+            plot(dst, visible, px, py, colour);
+        } else {
+            const Rect block = clipTo(px, py, th, th, visible);
+            if (!block.empty()) dst.fill(block, colour);
+        }
     }
 }
 

@@ -26,10 +26,17 @@ void stretchBlit(Bitmap& dst, const Rect& dstRect, const Bitmap& src, const Rect
 // Draws a one-pixel outline of the rectangle whose corners are (x0, y0) and
 // (x1, y1) as GDI's Rectangle with a null brush draws it: the outline covers
 // columns min(x0,x1) .. max(x0,x1) - 1 and rows min(y0,y1) .. max(y0,y1) - 1.
-void drawRectOutline(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, const Rect& clip);
+// A thickness above 1 draws the outline that many pixels wide, inwards: the
+// one-pixel outline as a device of that scale shows it.
+void drawRectOutline(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, const Rect& clip,
+                     int thickness = 1);
 
 // Draws a one-pixel line from (x0, y0) to (x1, y1), leaving out the last
-// point, as GDI's LineTo does.
-void drawLine(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, const Rect& clip);
+// point, as GDI's LineTo does. A thickness above 1 draws the line as squares
+// of that many pixels, their top-left corners on its points, and stops
+// thickness - 1 points early: a line between end points scaled by the
+// thickness covers the pixels of the one-pixel line shown at that scale.
+void drawLine(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, const Rect& clip,
+              int thickness = 1);
 
 }  // namespace rt

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace rt {
@@ -36,6 +37,8 @@ struct Rect {
         return {l, t, r - l, b - t};
     }
     Rect offset(int dx, int dy) const { return {x + dx, y + dy, width, height}; }
+    // The same pixels on a device that shows each as factor x factor pixels.
+    Rect scaled(int factor) const { return {x * factor, y * factor, width * factor, height * factor}; }
     bool operator==(const Rect&) const = default;
 };
 
@@ -52,16 +55,26 @@ struct Span {
 // as spans sorted by row, then by column, never overlapping. width and height
 // are the size of the rectangle the shape was cut from.
 struct Region {
+    // How a rounded rectangle was made: its rectangle and corner ellipse, so
+    // that it can be made again at another scale with smooth corners.
+    struct RoundRect {
+        int left = 0, top = 0, width = 0, height = 0, ellipseWidth = 0, ellipseHeight = 0;
+        bool operator==(const RoundRect&) const = default;
+    };
+
     int width = 0;
     int height = 0;
     std::vector<Span> spans;
+    std::optional<RoundRect> roundRect;  // set by the rounded-rectangle makers
 
     bool contains(int x, int y) const {
         for (const Span& s : spans)
             if (s.y == y && x >= s.x0 && x < s.x1) return true;
         return false;
     }
-    bool operator==(const Region&) const = default;
+    // Two regions are equal when they cover the same pixels of the same
+    // rectangle, however they were made.
+    bool operator==(const Region& o) const { return width == o.width && height == o.height && spans == o.spans; }
 };
 
 }  // namespace rt

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <limits>
 
+#include "draw.h"
 #include "errors.h"
 
 #define STB_IMAGE_STATIC
@@ -411,6 +412,57 @@ std::string encodeBmp24(const Bitmap& image) {
         out.append(stride - width * 3, '\0');
     }
     return out;
+}
+
+}  // namespace rt
+
+namespace rt {
+
+const PictureRef& PictureVariant::picture() const {
+    if (!tried_) {
+        tried_ = true;
+        try {
+            picture_ = decodePicture(bytes_);
+        } catch (const RuntimeError&) {
+            picture_ = nullptr;  // drawn from the picture itself instead
+        }
+    }
+    return picture_;
+}
+
+const Picture& Picture::drawingFor(int scale) const {
+    if (scale <= 1 || variants.empty()) return *this;
+    // The exact scale first; then those above it, the smaller the better;
+    // then those below it, the larger the better.
+    auto rank = [scale](int s) { return s >= scale ? s - scale : 100 + (scale - s); };
+    const Picture* best = nullptr;
+    int bestRank = 0;
+    for (const auto& variant : variants) {
+        const int s = variant->scale();
+        if (s <= 1 || (best && rank(s) >= bestRank)) continue;
+        const PictureRef& drawing = variant->picture();
+        if (!drawing || drawing->width() != width() * s || drawing->height() != height() * s) continue;
+        best = drawing.get();
+        bestRank = rank(s);
+    }
+    return best ? *best : *this;
+}
+
+PictureRef pictureAtScale(const PictureRef& picture, int scale) {
+    if (!picture || scale <= 1) return picture;
+    const Picture& drawing = picture->drawingFor(scale);
+    const int factor = picture->drawingScale(drawing);
+    for (const auto& variant : picture->variants)
+        if (variant->scale() == scale && variant->picture().get() == &drawing) return variant->picture();
+    auto scaled = std::make_shared<Picture>();
+    scaled->format = picture->format;
+    scaled->hasTransparency = picture->hasTransparency;
+    scaled->image = Bitmap(picture->width() * scale, picture->height() * scale, 0);
+    stretchBlit(scaled->image, scaled->image.bounds(), drawing.image, drawing.image.bounds(),
+                scaled->image.bounds(), false);
+    scaled->hotspotX = factor == 1 ? picture->hotspotX * scale : drawing.hotspotX * scale / factor;
+    scaled->hotspotY = factor == 1 ? picture->hotspotY * scale : drawing.hotspotY * scale / factor;
+    return scaled;
 }
 
 }  // namespace rt

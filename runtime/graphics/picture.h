@@ -6,6 +6,8 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <vector>
+#include <algorithm>
 
 #include "bitmap.h"
 
@@ -13,18 +15,53 @@ namespace rt {
 
 enum class PictureFormat { Jpeg, Bmp, Gif, Icon, Cursor };
 
+struct Picture;
+using PictureRef = std::shared_ptr<const Picture>;
+
+// The same picture drawn at a whole multiple of its size, for screens that
+// show `scale` device pixels for each logical pixel. A variant made from
+// file bytes is decoded the first time it is drawn, so a program on an
+// ordinary screen never pays for it.
+class PictureVariant {
+public:
+    // bytes must outlive the variant (the program's built-in files do).
+    PictureVariant(int scale, std::span<const std::uint8_t> bytes) : scale_(scale), bytes_(bytes) {}
+    PictureVariant(int scale, PictureRef picture) : scale_(scale), picture_(std::move(picture)), tried_(true) {}
+
+    int scale() const { return scale_; }
+    // The decoded drawing; null when its bytes cannot be decoded.
+    const PictureRef& picture() const;
+
+private:
+    int scale_;
+    std::span<const std::uint8_t> bytes_;
+    mutable PictureRef picture_;
+    mutable bool tried_ = false;
+};
+
 struct Picture {
     PictureFormat format = PictureFormat::Bmp;
     Bitmap image;  // alpha 0 where an icon, cursor or GIF is transparent
     int hotspotX = 0;  // cursors only
     int hotspotY = 0;
     bool hasTransparency = false;
+    // Drawings of the same picture at higher resolution. The picture's size
+    // is always that of image, in logical pixels: the variants are a drawing
+    // matter only.
+    std::vector<std::shared_ptr<const PictureVariant>> variants;
 
     int width() const { return image.width(); }
     int height() const { return image.height(); }
-};
 
-using PictureRef = std::shared_ptr<const Picture>;
+    // The drawing to use at `scale` device pixels per logical pixel: the
+    // variant made for that scale, else the smallest one above it, else the
+    // largest below it, else the picture itself. A variant whose size is not
+    // its scale times the picture's is never used.
+    const Picture& drawingFor(int scale) const;
+    // How many of the drawing's pixels make one logical pixel: 1 for the
+    // picture itself, the variant's scale otherwise.
+    int drawingScale(const Picture& drawing) const { return drawing.width() / std::max(1, width()); }
+};
 
 // Decodes a picture file held in memory. Accepts baseline JPEG, 24-bit (and
 // 1/4/8/32-bit) uncompressed BMP, GIF (first frame), and ICO/CUR files (the
@@ -32,6 +69,12 @@ using PictureRef = std::shared_ptr<const Picture>;
 // rt::RuntimeError (runtime/graphics/errors.h) with the "Invalid picture" error for
 // anything it cannot read; never reads outside the given bytes.
 PictureRef decodePicture(std::span<const std::uint8_t> bytes);
+
+// The picture drawn at `scale` times its size for a device of that scale,
+// with its hot spot scaled to match: the variant made for that scale where
+// there is one, else the best drawing scaled smoothly. At scale 1, the
+// picture itself.
+PictureRef pictureAtScale(const PictureRef& picture, int scale);
 
 // Encodes a bitmap as an uncompressed 24-bit Windows bitmap file (bottom-up
 // rows padded to four bytes, BITMAPINFOHEADER, 96 dpi resolution fields).

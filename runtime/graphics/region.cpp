@@ -84,6 +84,35 @@ Region roundRectRegion(int width, int height, int ellipseWidth, int ellipseHeigh
         else if (y >= bottomStart) in = inset[std::size_t(y - bottomStart + topRows + 1)];
         if (width - in > in) r.spans.push_back({y, in, width - in});
     }
+    r.roundRect = Region::RoundRect{0, 0, width, height, ew, eh};
+    return r;
+}
+
+Region scaleRegion(const Region& region, int scale) {
+    if (scale <= 1) return region;
+    if (region.roundRect) {
+        const Region::RoundRect& rr = *region.roundRect;
+        Region r = roundRectRegion(rr.width * scale, rr.height * scale, rr.ellipseWidth * scale,
+                                   rr.ellipseHeight * scale);
+        for (Span& s : r.spans) {
+            s.y += rr.top * scale;
+            s.x0 += rr.left * scale;
+            s.x1 += rr.left * scale;
+        }
+        if (r.roundRect) {
+            r.roundRect->left = rr.left * scale;
+            r.roundRect->top = rr.top * scale;
+        }
+        r.width = region.width * scale;
+        r.height = region.height * scale;
+        return r;
+    }
+    Region r;
+    r.width = region.width * scale;
+    r.height = region.height * scale;
+    r.spans.reserve(region.spans.size() * std::size_t(scale));
+    for (const Span& s : region.spans)
+        for (int k = 0; k < scale; ++k) r.spans.push_back({s.y * scale + k, s.x0 * scale, s.x1 * scale});
     return r;
 }
 

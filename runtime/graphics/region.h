@@ -28,4 +28,10 @@ Region rectRegion(int width, int height);
 // each once.
 std::vector<Rect> bandedRectangles(const Region& region);
 
+// The region on a device that shows each pixel as scale x scale pixels. A
+// rounded rectangle is made again at that size, with corner ellipses scale
+// times larger, so that its corners are smooth curves rather than
+// staircases of scale-pixel steps; any other region is scaled span by span.
+Region scaleRegion(const Region& region, int scale);
+
 }  // namespace rt

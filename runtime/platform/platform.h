@@ -49,16 +49,35 @@ enum class EventType {
 struct Event {
     EventType type = EventType::Expose;
     WindowHandle window = kNoWindow;
-    int x = 0;  // pointer position in the window, pixels
+    int x = 0;  // pointer position in the window, device pixels
     int y = 0;
     int button = 1;  // 1 left, 2 middle, 3 right
     Rect area;       // Expose only
 };
 
+// The desktop's density. Every Platform call works in device pixels: the
+// pixels of the screen. On a high-density screen the runtime draws each of
+// its logical pixels as scale x scale device pixels and works at dpi / scale
+// dots per inch, so windows keep their design at any density.
+//
+// A backend reports the screen's density in dpi (Xft.dpi, the monitor's DPI)
+// and leaves scale at 0; the runtime then takes the whole part of dpi / 96,
+// at least 1 (96 to 191 dpi: 1, 192 to 287: 2, 288 and up: 3). A backend
+// whose desktop states its scale outright (GDK_SCALE) reports it in scale,
+// 1 to 4, and the runtime takes it as it is.
 struct ScreenMetrics {
-    Rect monitor{0, 0, 1024, 768};  // the monitor to centre windows on
-    double dpi = 96.0;              // logical dots per inch of the desktop
+    Rect monitor{0, 0, 1024, 768};  // the monitor to centre windows on, device pixels
+    double dpi = 96.0;              // dots per inch of the desktop, device pixels
+    int scale = 0;                  // device pixels per logical pixel; 0: from dpi
 };
+
+// The device scale the runtime works at for these metrics: an explicit
+// scale of 1 to 4 as it is; otherwise from the density, at most 3.
+inline int deviceScale(const ScreenMetrics& metrics) {
+    if (metrics.scale >= 1 && metrics.scale <= 4) return metrics.scale;
+    if (!(metrics.dpi >= 192.0)) return 1;
+    return metrics.dpi >= 288.0 ? 3 : 2;
+}
 
 struct LocalDateTime {
     int year = 2000, month = 1, day = 1;
@@ -72,7 +91,9 @@ public:
 
     virtual ScreenMetrics screen() = 0;
 
-    // Creates a hidden top-level window without decorations.
+    // Creates a hidden top-level window without decorations. Sizes,
+    // positions, framebuffers, shapes and cursor pictures are all in device
+    // pixels.
     virtual WindowHandle createWindow(const WindowOptions& options) = 0;
     virtual void destroyWindow(WindowHandle window) = 0;
     virtual void setWindowBounds(WindowHandle window, const Rect& outer) = 0;

@@ -3,7 +3,8 @@
 # on the screen, without decorations or taskbar entry, cut to rounded corners
 # by a real window shape (the root window shows through the corners), the
 # card face in the middle. Also: a display that cannot be opened gives one
-# line on stderr and exit code 1, and a 120 dpi desktop keeps the card's size.
+# line on stderr and exit code 1, a 120 dpi desktop keeps the card's size,
+# and a 192 dpi desktop shows it twice as large.
 # And on hostile desktops: without /proc the card still starts; a damaged
 # "Arial" among the user's fonts changes nothing; windows destroyed by
 # another client are let go (the card answers again; the card destroyed
@@ -132,6 +133,45 @@ e2e_wait_window
 read -r x y w h < <(e2e_geometry "$E2E_WINDOW")
 assert_eq 333 "$w" "card width at 120 dpi"
 assert_eq 415 "$h" "card height at 120 dpi"
+kill "$APP_PID"
+e2e_wait_app_exit 5 || fail "the card did not stop"
+
+# A desktop at 192 dots per inch: every pixel of the card is shown as 2 x 2,
+# so the card is twice as large, centred and shaped, its corners still show
+# the root window, and the About window is twice its size too.
+e2e_set_resources $'Xft.dpi:\t192'
+e2e_start_app
+e2e_wait_window
+read -r x y w h < <(e2e_geometry "$E2E_WINDOW")
+assert_eq 666 "$w" "card width at 192 dpi"
+assert_eq 830 "$h" "card height at 192 dpi"
+assert_eq $(((1280 - 666) / 2)) "$x" "card x at 192 dpi (centred)"
+assert_cmd "window shape at 192 dpi" e2e_has_shape "$E2E_WINDOW"
+sleep 1
+e2e_screenshot card-192dpi "$x" "$y" "$w" "$h"
+shot=$E2E_SHOT
+for corner in "0 0" "665 0" "0 829" "665 829" "4 2"; do
+    read -r cx cy <<<"$corner"
+    assert_pixel "$shot" "$cx" "$cy" "#FFFFFF" 10 "corner ($cx, $cy) at 192 dpi shows the root window"
+done
+assert_pixel_differs "$shot" 30 30 "#FFFFFF" 60 "inside the corner at 192 dpi"
+assert_pixel_differs "$shot" 332 600 "#FFFFFF" 60 "card centre at 192 dpi"
+# The card's buttons and its About window, at twice their size.
+e2e_click $((x + 332)) $((y + 660))
+sleep 0.4
+e2e_click $((x + 632)) $((y + 74))
+about=""
+about_open() {
+    local id
+    for id in $(e2e_find_windows); do
+        [[ "$id" != "$E2E_WINDOW" ]] && about=$id && return 0
+    done
+    return 1
+}
+e2e_wait_until 5 about_open || fail "no About window appeared at 192 dpi"
+read -r ax ay aw ah < <(e2e_geometry "$about")
+assert_eq "400 254" "$aw $ah" "About window size at 192 dpi"
+
 e2e_stop_x
 
 # A depth-16 screen, as in many VNC sessions: the card starts and shows its

@@ -2,6 +2,7 @@
 // exact pixel checks.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 #include <utility>
 
@@ -256,4 +257,48 @@ TEST(Line, ClippingKeepsThePixelsOfTheWholeLine) {
     Bitmap far(10, 10, kGround);
     drawLine(far, -2000000000, 5, 2000000000, 5, ink, kNoClip);
     EXPECT_EQ(pixelsOf(far, ink).size(), 10u);
+}
+
+// Thickness s with end points scaled by s: straight lines and outlines cover
+// exactly the scaled pixels of the one-pixel drawing; a sloped line covers
+// them too, as one smooth band rather than a staircase of squares.
+TEST(Thickness, ScaledLinesAndOutlinesCoverTheScaledThinPixels) {
+    const Pixel ink = rgbPixel(0, 0, 255);
+    auto scaledPixels = [](const std::set<std::pair<int, int>>& thin, int s) {
+        std::set<std::pair<int, int>> out;
+        for (auto [x, y] : thin)
+            for (int dy = 0; dy < s; ++dy)
+                for (int dx = 0; dx < s; ++dx) out.insert({x * s + dx, y * s + dy});
+        return out;
+    };
+    for (int s : {2, 3}) {
+        SCOPED_TRACE(s);
+        struct Segment { int x0, y0, x1, y1; };
+        for (const Segment& g : {Segment{1, 2, 5, 2}, Segment{6, 6, 2, 2}, Segment{3, 1, 3, 7}, Segment{2, 5, 3, 5},
+                                 Segment{7, 0, 6, 0}}) {
+            Bitmap thin(8, 8, kGround), thick(8 * s, 8 * s, kGround);
+            drawLine(thin, g.x0, g.y0, g.x1, g.y1, ink, kNoClip);
+            drawLine(thick, g.x0 * s, g.y0 * s, g.x1 * s, g.y1 * s, ink, kNoClip, s);
+            const auto drawn = pixelsOf(thick, ink), expected = scaledPixels(pixelsOf(thin, ink), s);
+            if (g.x0 == g.x1 || g.y0 == g.y1) {
+                EXPECT_EQ(drawn, expected) << g.x0 << "," << g.y0;
+                continue;
+            }
+            EXPECT_TRUE(std::includes(drawn.begin(), drawn.end(), expected.begin(), expected.end()));
+            for (auto [x, y] : drawn)  // inside the scaled pixels' bounds
+                EXPECT_TRUE(x >= 2 * s && x < 7 * s && y >= 2 * s && y < 7 * s) << x << "," << y;
+        }
+        Bitmap thin(8, 8, kGround), thick(8 * s, 8 * s, kGround);
+        drawRectOutline(thin, 1, 1, 6, 5, ink, kNoClip);
+        drawRectOutline(thick, s, s, 6 * s, 5 * s, ink, kNoClip, s);
+        EXPECT_EQ(pixelsOf(thick, ink), scaledPixels(pixelsOf(thin, ink), s));
+    }
+    // A sloped thick line is an unbroken band: every row it crosses is lit.
+    Bitmap band(40, 40, kGround);
+    drawLine(band, 0, 0, 30, 20, ink, kNoClip, 2);
+    for (int y = 0; y < 21; ++y) {
+        int lit = 0;
+        for (int x = 0; x < 40; ++x) lit += band.at(x, y) == ink;
+        EXPECT_GE(lit, 2) << "row " << y;
+    }
 }

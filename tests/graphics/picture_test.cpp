@@ -310,3 +310,63 @@ TEST(PictureDecodingErrors, JpegScanUsingAnUndefinedHuffmanTable) {
     jpeg[sos + 6] = 0x33;
     expectInvalid(jpeg);
 }
+
+// ------------------------------------------------------ higher resolution
+
+namespace {
+
+std::shared_ptr<Picture> solidPicture(int w, int h, Pixel p) {
+    auto picture = std::make_shared<Picture>();
+    picture->image = Bitmap(w, h, p);
+    return picture;
+}
+
+}  // namespace
+
+TEST(PictureVariants, EachScaleDrawsFromTheBestDrawingThatFits) {
+    auto picture = solidPicture(2, 3, rgbPixel(1, 1, 1));
+    // The 2x drawing comes as file bytes and is decoded when first asked for.
+    const std::string twice = encodeBmp24(Bitmap(4, 6, rgbPixel(2, 2, 2)));
+    const std::span<const std::uint8_t> twiceBytes(reinterpret_cast<const std::uint8_t*>(twice.data()), twice.size());
+    picture->variants.push_back(std::make_shared<const PictureVariant>(2, twiceBytes));
+    // A 4x drawing of the wrong size and one that does not decode: never used.
+    picture->variants.push_back(std::make_shared<const PictureVariant>(4, solidPicture(7, 12, rgbPixel(4, 4, 4))));
+    const Bytes junk{'B', 'M', 0, 1};
+    picture->variants.push_back(std::make_shared<const PictureVariant>(3, std::span<const std::uint8_t>(junk)));
+
+    EXPECT_EQ(&picture->drawingFor(1), picture.get());
+    EXPECT_EQ(picture->drawingFor(2).image.at(0, 0), rgbPixel(2, 2, 2));
+    EXPECT_EQ(picture->drawingScale(picture->drawingFor(2)), 2);
+    EXPECT_EQ(picture->drawingFor(3).image.width(), 4) << "the largest drawing below 3x";
+    EXPECT_EQ(picture->drawingFor(4).image.width(), 4) << "the 4x drawing has the wrong size";
+    EXPECT_EQ(picture->width(), 2) << "the size stays logical";
+
+    // With a 3x drawing too, 2x stays exact and 3x takes its own.
+    picture->variants.push_back(std::make_shared<const PictureVariant>(3, solidPicture(6, 9, rgbPixel(3, 3, 3))));
+    EXPECT_EQ(picture->drawingFor(2).image.at(0, 0), rgbPixel(2, 2, 2));
+    EXPECT_EQ(picture->drawingFor(3).image.at(0, 0), rgbPixel(3, 3, 3));
+    EXPECT_EQ(picture->drawingFor(4).image.at(0, 0), rgbPixel(3, 3, 3));
+}
+
+TEST(PictureVariants, AtAScaleCursorsTakeTheirDrawingOrAreScaledSmoothlyWithTheirHotSpot) {
+    auto cursor = solidPicture(2, 1, rgbPixel(0, 0, 0));
+    cursor->image.at(1, 0) = rgbPixel(255, 255, 255);
+    cursor->hotspotX = 1;
+    cursor->format = PictureFormat::Cursor;
+    EXPECT_EQ(pictureAtScale(cursor, 1), cursor);
+
+    const PictureRef tripled = pictureAtScale(cursor, 3);
+    ASSERT_EQ(tripled->width(), 6);
+    ASSERT_EQ(tripled->height(), 3);
+    EXPECT_EQ(tripled->hotspotX, 3);
+    EXPECT_EQ(tripled->hotspotY, 0);
+    // Smoothly: the columns between black and white are grey.
+    const int middle = pixelRed(tripled->image.at(2, 1));
+    EXPECT_GT(middle, 20);
+    EXPECT_LT(middle, 235);
+
+    auto drawn = solidPicture(4, 2, rgbPixel(9, 9, 9));
+    drawn->hotspotX = 3;
+    cursor->variants.push_back(std::make_shared<const PictureVariant>(2, drawn));
+    EXPECT_EQ(pictureAtScale(cursor, 2), drawn) << "the drawing made for the scale, its own hot spot";
+}

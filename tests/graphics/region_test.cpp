@@ -126,3 +126,31 @@ TEST(RoundRectRegion, SameInputGivesEqualRegions) {
     EXPECT_EQ(roundRectRegion(333, 415, 30, 30), roundRectRegion(333, 415, 30, 30));
     EXPECT_NE(roundRectRegion(333, 415, 30, 30), roundRectRegion(333, 415, 32, 30));
 }
+
+TEST(ScaleRegion, RoundedRectanglesAreMadeAgainAndOtherRegionsScaledSpanBySpan) {
+    // The card's shape at twice the size: the 60-pixel corners, not the
+    // 30-pixel corners' staircase doubled.
+    const Region card = roundRectRegion(333, 415, 30, 30);
+    EXPECT_EQ(scaleRegion(card, 2), roundRectRegion(666, 830, 60, 60));
+    EXPECT_EQ(scaleRegion(roundRectRegion(200, 127, 250, 250), 2), roundRectRegion(400, 254, 400, 254));
+    EXPECT_EQ(scaleRegion(card, 1), card);
+
+    // A rounded rectangle away from the origin keeps its place, scaled.
+    Region moved = roundRectRegion(10, 8, 4, 4);
+    for (Span& s : moved.spans) s.y += 2, s.x0 += 3, s.x1 += 3;
+    moved.roundRect->left = 3;
+    moved.roundRect->top = 2;
+    Region expected = roundRectRegion(30, 24, 12, 12);
+    for (Span& s : expected.spans) s.y += 6, s.x0 += 9, s.x1 += 9;
+    expected.width = 30, expected.height = 24;
+    EXPECT_EQ(scaleRegion(moved, 3), expected);
+
+    // Any other region: every device pixel is in it exactly when the logical
+    // pixel it shows is.
+    Region any{5, 3, {{0, 1, 3}, {0, 4, 5}, {2, 0, 2}}, std::nullopt};
+    const Region big = scaleRegion(any, 2);
+    EXPECT_EQ(big.width, 10);
+    EXPECT_EQ(big.height, 6);
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 10; ++x) EXPECT_EQ(big.contains(x, y), any.contains(x / 2, y / 2)) << x << "," << y;
+}

@@ -1,6 +1,7 @@
 // The card's timed show, run whole on the virtual clock with the real
 // handlers: the greeting panel's course (reveal, unroll, hold, fly-away) and
-// its pace at two timer granularities and two screen densities, the shake,
+// its pace at two timer granularities and three screen densities (the third
+// at twice the device scale), the shake,
 // the flame's frame cursor, the picture buttons' auto-hide and a show that
 // runs across midnight.
 #include <gtest/gtest.h>
@@ -171,7 +172,7 @@ TEST_P(ShowPace, PanelUnrollsHoldsAndFliesAwayOnEveryTick) {
 
 INSTANTIATE_TEST_SUITE_P(Granularities, ShowPace,
                          ::testing::Values(Pace{rt::kTimerGranularity, 96}, Pace{rt::kTimerGranularity, 120},
-                                           Pace{0.01, 96}, Pace{0.01, 120}),
+                                           Pace{0.01, 96}, Pace{0.01, 120}, Pace{rt::kTimerGranularity, 192}),
                          paceName);
 
 TEST(ShowShake, CardFaceShakesOnlyStrictlyBetween18And25Seconds) {
@@ -282,15 +283,21 @@ TEST(ShowFlame, FrameCursorPingPongsWithinOneToFiveForTenMinutes) {
     EXPECT_LT(gaps / double(changes.size() - 1), 0.6);
 }
 
-TEST(ShowFlame, FrameChangesRepaintOnlyTheTopFiveNinthsAndIdleTicksPresentNothing) {
-    CardSession s;
+// At 96 dots per inch, and at 192 where the device shows every pixel as
+// 2 x 2: there the band and the pixels come from the 2x drawings.
+class ShowFlamePixels : public ::testing::TestWithParam<double> {};
+
+TEST_P(ShowFlamePixels, FrameChangesRepaintOnlyTheTopFiveNinthsAndIdleTicksPresentNothing) {
+    CardSession s(atDpi(GetParam()));
     ShowRecorder recorder(s);
     CardForm& card = s.card();
     const float tpp = s.app().twipsPerPixelY();
     const int band = int(std::nearbyint(double(card.Picture1(0).Height()) / 1.8 / tpp));
     ASSERT_EQ(band, 231);
-    const rt::PictureRef face = picture(Asset::CardFace);
-    const rt::Rect bandRect{0, 0, face->width(), band};
+    const int scale = s.app().scale();
+    const rt::Bitmap& face = picture(Asset::CardFace)->drawingFor(scale).image;
+    ASSERT_EQ(face.width(), 333 * scale);
+    const rt::Rect bandRect{0, 0, face.width(), band * scale};
 
     // Tick by tick through the flicker before the shake.
     const double grid = rt::kTimerGranularity;
@@ -312,16 +319,19 @@ TEST(ShowFlame, FrameChangesRepaintOnlyTheTopFiveNinthsAndIdleTicksPresentNothin
         EXPECT_EQ(w.lastPresented, bandRect) << "at " << t;
         // The band shows the frame the cursor named before the change; the
         // rest of the card face is untouched.
-        const rt::Bitmap& frame = card.Picture1(tick.frameBefore).Picture()->image;
-        for (int y = 0; y < face->height(); y += 3)
-            for (int x = 0; x < face->width(); x += 3) {
-                const rt::Pixel expected = y < band ? frame.at(x, y) : face->image.at(x, y);
+        const rt::Bitmap& frame = card.Picture1(tick.frameBefore).Picture()->drawingFor(scale).image;
+        for (int y = 0; y < face.height(); y += 3)
+            for (int x = 0; x < face.width(); x += 3) {
+                const rt::Pixel expected = y < bandRect.height ? frame.at(x, y) : face.at(x, y);
                 ASSERT_EQ(w.screen.at(x, y), expected) << x << "," << y << " at " << t;
             }
     }
     EXPECT_GT(frameTicks, 20);
     EXPECT_GT(idleTicks, frameTicks);
 }
+
+INSTANTIATE_TEST_SUITE_P(Densities, ShowFlamePixels, ::testing::Values(96.0, 192.0),
+                         [](const auto& info) { return "Dpi" + std::to_string(int(info.param)); });
 
 TEST(ShowButtons, ButtonsHideAtTheFirstTickThreeSecondsAfterTheLastClick) {
     CardSession s;

@@ -105,5 +105,46 @@ TEST(PaintPicture, ImageHoldsDrawingOnlyWithAutoRedraw) {
     EXPECT_EQ(s.image().at(2, 2), kBlack);
 }
 
+// At 192 dots per inch the surface keeps its drawing at device resolution:
+// a picture with a 2x drawing is painted from it, pixel for pixel; Image has
+// the logical size (the device image averaged down) and carries the device
+// image as its 2x variant; a Line is two device pixels thick.
+TEST(PaintPicture, AtTwiceTheDensityDrawsTheSharpDrawingAndImageStaysLogical) {
+    Target s(192);
+    ASSERT_EQ(s.d.app.scale(), 2);
+    auto picture = std::const_pointer_cast<Picture>(makePicture(20, 10, patternAt));
+    auto sharp = std::const_pointer_cast<Picture>(makePicture(40, 20, [](int x, int y) { return patternAt(x, y); }));
+    picture->variants.push_back(std::make_shared<const PictureVariant>(2, PictureRef(sharp)));
+    s.box.PaintPicture(picture, 2 * s.t, 1 * s.t);
+    s.box.Line(0, 0, 20 * s.t, 39 * s.t, 20 * s.t, RGB(255, 255, 255));
+
+    const Bitmap frame = s.d.form.renderAll();
+    ASSERT_EQ(frame.width(), 400);
+    ASSERT_EQ(frame.height(), 200);
+    // The box's client area starts at logical (5, 5): device (10, 10).
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(frame.at(10 + 4 + x, 10 + 2 + y), sharp->image.at(x, y)) << x << "," << y;
+    for (int x = 0; x < 78; ++x) {
+        EXPECT_EQ(frame.at(10 + x, 10 + 40), rgbPixel(255, 255, 255)) << x;
+        EXPECT_EQ(frame.at(10 + x, 10 + 41), rgbPixel(255, 255, 255)) << x;
+        EXPECT_EQ(frame.at(10 + x, 10 + 42), kBlack) << x;
+    }
+
+    const PictureRef image = s.box.Image();
+    ASSERT_EQ(image->width(), 40);
+    ASSERT_EQ(image->height(), 30);
+    ASSERT_EQ(image->variants.size(), 1u);
+    const Picture& device = image->drawingFor(2);
+    ASSERT_EQ(device.width(), 80);
+    EXPECT_EQ(device.image.at(4 + 7, 2 + 5), sharp->image.at(7, 5));
+    // Each logical pixel is the mean of the four device pixels it shows.
+    const Pixel a = sharp->image.at(6, 4), b = sharp->image.at(7, 4), c = sharp->image.at(6, 5),
+                d = sharp->image.at(7, 5);
+    EXPECT_NEAR(pixelRed(image->image.at(2 + 3, 1 + 2)),
+                (pixelRed(a) + pixelRed(b) + pixelRed(c) + pixelRed(d)) / 4.0, 1.0);
+    EXPECT_EQ(image->image.at(10, 20), rgbPixel(255, 255, 255));
+}
+
 }  // namespace
 }  // namespace rt::testing

@@ -10,6 +10,7 @@
 namespace {
 
 using rt::platform::x11::doubleClickTimeFromXSettings;
+using rt::platform::x11::gdkScaleFromEnvironment;
 using rt::platform::x11::xftDpiFromResources;
 
 TEST(XftDpi, ReadFromATypicalDesktopResourceString) {
@@ -36,6 +37,15 @@ TEST(XftDpi, GarbageIsIgnored) {
                              "Xft.dpi: nan\n", "Xft.dpi: inf\n", "Xft.dpi: 1e9\n", "Xft.dpi: 12 0\n",
                              "\x01\x02\xff garbage without colon", ":::\n\n::"})
         EXPECT_EQ(xftDpiFromResources(text), std::nullopt) << text;
+}
+
+TEST(GdkScale, AWholeScaleFromOneToFourElseNone) {
+    EXPECT_EQ(gdkScaleFromEnvironment("2"), 2);
+    EXPECT_EQ(gdkScaleFromEnvironment("1"), 1);
+    EXPECT_EQ(gdkScaleFromEnvironment("4"), 4);
+    for (const char* text : {"", "0", "5", "-2", "1.5", "2 ", "two", "99999999999"})
+        EXPECT_EQ(gdkScaleFromEnvironment(text), std::nullopt) << text;
+    EXPECT_EQ(gdkScaleFromEnvironment(nullptr), std::nullopt);
 }
 
 // Builds an XSETTINGS blob in either byte order.

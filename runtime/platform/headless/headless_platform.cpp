@@ -37,7 +37,7 @@ void civilFromDays(long z, int& y, int& m, int& d) {
 HeadlessPlatform::HeadlessPlatform(HeadlessOptions options) : options_(std::move(options)) {}
 
 ScreenMetrics HeadlessPlatform::screen() {
-    return {options_.monitor, options_.dpi};
+    return {options_.monitor, options_.dpi, options_.scale};
 }
 
 WindowHandle HeadlessPlatform::createWindow(const WindowOptions& options) {

@@ -34,6 +34,7 @@ namespace rt::platform {
 
 struct HeadlessOptions {
     double dpi = 96.0;
+    int scale = 0;  // a scale the desktop states outright (1 to 4); 0: from dpi
     Rect monitor{0, 0, 1280, 1024};
     // The wall clock when the virtual clock reads 0.
     LocalDateTime start{2026, 12, 7, 10, 0, 0, 36000.0};

@@ -15,7 +15,8 @@
 //    (8-bit PseudoColor) is refused with a one-line reason.
 //  - screen(): the monitor that holds the pointer, else the primary one
 //    (x11::chooseMonitor), from the RandR 1.5 monitors, else the Xinerama
-//    screens, else the whole screen; and the density from Xft.dpi, else 96.
+//    screens, else the whole screen; the density from Xft.dpi, else 96; the
+//    device scale from GDK_SCALE where the desktop sets it.
 //  - setWindowShape: bounding and input shape from the region's spans as
 //    YX-banded rectangles (bandedRectangles); skipped when unchanged; a server without SHAPE
 //    leaves the window rectangular.
@@ -103,6 +104,15 @@ std::optional<double> xftDpiFromResources(const char* resources) {
     }
     XrmDestroyDatabase(db);
     return dpi;
+}
+
+std::optional<int> gdkScaleFromEnvironment(const char* value) {
+    if (value == nullptr) return std::nullopt;
+    const char* end = value + std::strlen(value);
+    int scale = 0;
+    const auto [stop, ec] = std::from_chars(value, end, scale);
+    if (ec != std::errc() || stop != end || scale < 1 || scale > 4) return std::nullopt;
+    return scale;
 }
 
 std::optional<int> doubleClickTimeFromXSettings(const std::uint8_t* data, std::size_t size) {
@@ -354,6 +364,7 @@ public:
             pointer = x11::ScreenPoint{rootX, rootY};
         m.monitor = x11::chooseMonitor(monitors, pointer, primary).value_or(whole);
         m.dpi = x11::xftDpiFromResources(XResourceManagerString(s_.display)).value_or(96.0);
+        m.scale = x11::gdkScaleFromEnvironment(std::getenv("GDK_SCALE")).value_or(0);  // 0: from dpi
         return m;
     }
 

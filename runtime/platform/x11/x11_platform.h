@@ -31,6 +31,10 @@ using ClickTracker = platform::ClickTracker;
 // Xft.dpi when it is there and a sensible positive number, else nothing.
 std::optional<double> xftDpiFromResources(const char* resources);
 
+// The device scale the desktop states in GDK_SCALE (the variable's value):
+// a whole number from 1 to 4, else nothing.
+std::optional<int> gdkScaleFromEnvironment(const char* value);
+
 // The double-click interval from the XSETTINGS blob the desktop's settings
 // daemon publishes (property _XSETTINGS_SETTINGS): the integer setting
 // Net/DoubleClickTime in milliseconds, or nothing when it is absent or the
