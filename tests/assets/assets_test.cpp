@@ -258,7 +258,7 @@ TEST_P(FlameFrames, EachFlickersVisiblyInsideTheStrip) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scales, FlameFrames, ::testing::Values(1, 2),
-                         [](const auto& info) { return "At" + std::to_string(info.param) + "x"; });
+                         [](const auto& scale) { return "At" + std::to_string(scale.param) + "x"; });
 
 // Measured on the 1x pictures; the 2x pictures show the same flames (below).
 TEST(FlameShapes, FrameFiveHasTheWidestTip) {

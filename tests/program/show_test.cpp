@@ -331,7 +331,7 @@ TEST_P(ShowFlamePixels, FrameChangesRepaintOnlyTheTopFiveNinthsAndIdleTicksPrese
 }
 
 INSTANTIATE_TEST_SUITE_P(Densities, ShowFlamePixels, ::testing::Values(96.0, 192.0),
-                         [](const auto& info) { return "Dpi" + std::to_string(int(info.param)); });
+                         [](const auto& density) { return "Dpi" + std::to_string(int(density.param)); });
 
 TEST(ShowButtons, ButtonsHideAtTheFirstTickThreeSecondsAfterTheLastClick) {
     CardSession s;

@@ -98,8 +98,11 @@ TEST(Startup, AtTwiceTheDensityTheCardIsTwiceAsLargeAndDrawnSharp) {
     const rt::Bitmap& sharp = face->drawingFor(2).image;
     ASSERT_EQ(sharp.width(), 666);
     for (int y = 470; y < 830; y += 5)
-        for (int x = 0; x < 666; x += 5)
-            if (w.shape->contains(x, y)) ASSERT_EQ(w.screen.at(x, y), sharp.at(x, y)) << x << "," << y;
+        for (int x = 0; x < 666; x += 5) {
+            if (w.shape->contains(x, y)) {
+                ASSERT_EQ(w.screen.at(x, y), sharp.at(x, y)) << x << "," << y;
+            }
+        }
     rt::Bitmap enlarged(666, 830);
     rt::stretchBlit(enlarged, enlarged.bounds(), face->image, face->image.bounds(), enlarged.bounds(), false);
     EXPECT_GT(detail(w.screen, 470, 800), detail(enlarged, 470, 800) * 11 / 10);
