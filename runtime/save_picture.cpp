@@ -155,7 +155,10 @@ void SavePicture(const PictureRef& picture, const std::string& path) {
     std::filesystem::rename(temporary, target, ec);
     if (ec) {
         std::remove(temporary.c_str());
-        fail(EACCES);
+        // Windows refuses both a folder of that name and a file it may not
+        // replace with "access denied"; the folder is told apart by looking.
+        std::error_code probe;
+        fail(std::filesystem::is_directory(target, probe) ? EISDIR : EACCES);
     }
 #else
     if (saveThroughUnnamedFile(bytes, folder, target)) return;

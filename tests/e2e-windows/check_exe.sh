@@ -3,7 +3,7 @@
 #  - it imports system DLLs only (everything else is linked in statically);
 #  - its first icon group is the card icon, which Explorer shows for it;
 #  - its version information names the product "Velmora", version 2.01;
-#  - it carries a manifest that makes it DPI-aware.
+#  - it carries a manifest that makes it per-monitor DPI-aware.
 # usage: bash tests/e2e-windows/check_exe.sh <velmora.exe>
 # Needs x86_64-w64-mingw32-objdump (binutils-mingw-w64-x86-64), wrestool
 # (icoutils) and strings (binutils).
@@ -55,7 +55,10 @@ done < <(wrestool -x --raw --type=16 "$exe" | strings -el)
 [[ -n "${version[FileDescription]:-}" ]] || fail "no FileDescription"
 
 manifest=$(wrestool -x --raw --type=24 "$exe")
-[[ "$manifest" == *"<dpiAware"*">true</dpiAware>"* ]] || fail "the manifest does not make the program DPI-aware"
-[[ "$manifest" == *">system</dpiAwareness>"* ]] || fail "the manifest asks for no system DPI awareness"
+# Per-monitor awareness (version 2, else 1) where Windows 10 reads
+# dpiAwareness; true/pm for Windows 8.1, which reads only dpiAware.
+[[ "$manifest" == *"<dpiAware"*">true/pm</dpiAware>"* ]] || fail "the manifest does not make the program per-monitor DPI-aware (dpiAware)"
+[[ "$manifest" == *">PerMonitorV2, PerMonitor</dpiAwareness>"* ]] ||
+    fail "the manifest asks for no per-monitor DPI awareness (dpiAwareness)"
 
 echo "PASS: $(basename "$exe") imports only system DLLs (${imports//$'\n'/ }) and carries its icon, version ${version[ProductVersion]} and manifest"

@@ -6,7 +6,10 @@
 # xdg-open, recorded here), and a double-click on the card ends the program
 # with exit code 0. At 120 dots per inch (Wine's LogPixels) the program is
 # DPI-aware through its manifest: the About window, sized in twips, grows to
-# 250 x 159 while the card keeps its 333 x 415 pixels.
+# 250 x 159 while the card keeps its 333 x 415 pixels. At 192 dots per inch
+# the card is shown at twice its size, 666 x 830, shaped and drawn at the
+# screen's resolution (not enlarged from single pixels), and its About
+# window is 400 x 254.
 #
 # usage: bash tests/e2e-windows/test_windows.sh <velmora.exe>
 # WINEPREFIX, when set to a prefix made by prepare_prefix.sh, is used as it
@@ -46,6 +49,14 @@ window_of_size() {
 
 changed_pixels() {
     compare -metric AE -fuzz 8% "$1" "$2" null: 2>&1 | cut -d' ' -f1
+}
+
+# The pixels of a screenshot that differ from the same picture made of 2 x 2
+# blocks: none where a picture was enlarged from single pixels, thousands
+# where it was drawn at the screen's resolution.
+pixels_off_the_2x2_grid() {
+    convert "$1" -sample 50% -sample 200% "$1.blocks.png" || return 1
+    changed_pixels "$1" "$1.blocks.png"
 }
 
 e2e_start_x -wr  # a white root shows through the rounded corners
@@ -159,6 +170,51 @@ sleep 0.4
 e2e_click $((x + 316)) $((y + 37))
 e2e_wait_until 10 window_of_size 250 159 || fail "no 250 x 159 About window at 120 dpi"
 e2e_screenshot about-120dpi $(((1280 - 250) / 2)) $(((1024 - 159) / 2)) 250 159
+kill "$APP_PID" 2>/dev/null
+e2e_wait_until 10 eval '[[ -z "$(windows_of_program)" ]]' || fail "the card at 120 dpi did not go away"
+
+# 192 dpi (a 4K monitor at 200 %): Wine reports LogPixels as the monitor's
+# density (GetDpiForMonitor), and the runtime shows every logical pixel as
+# 2 x 2 device pixels.
+wine reg add "$desktop" /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1 || fail "cannot set LogPixels"
+wine "$E2E_EXE" >"$E2E_ARTIFACTS/app-192dpi.out" 2>"$E2E_ARTIFACTS/app-192dpi.err" &
+APP_PID=$!
+E2E_PIDS+=($APP_PID)
+started=$SECONDS
+e2e_wait_until 30 window_of_size 666 830 || fail "no 666 x 830 card at 192 dpi"
+card=$(window_of_size 666 830)
+read -r x y w h < <(e2e_geometry "$card")
+assert_near $(((1280 - 666) / 2)) "$x" 1 "card x at 192 dpi (centred)"
+assert_near $(((1024 - 830) / 2)) "$y" 1 "card y at 192 dpi (centred)"
+assert_cmd "card window shape at 192 dpi" e2e_has_shape "$card"
+sleep 1
+if ((SECONDS - started >= 17)); then
+    e2e_log "late for the look at 192 dpi; waiting for the show to calm down"
+    while ((SECONDS - started < 36)); do sleep 0.5; done
+fi
+e2e_screenshot card-192dpi "$x" "$y" 666 830
+shot=$E2E_SHOT
+for corner in "0 0" "665 0" "0 829" "665 829" "4 2"; do
+    read -r cx cy <<<"$corner"
+    assert_pixel "$shot" "$cx" "$cy" "#FFFFFF" 16 "corner ($cx, $cy) at 192 dpi shows the root"
+done
+for inside in "30 30" "635 30" "30 799" "635 799" "332 600"; do
+    read -r cx cy <<<"$inside"
+    assert_pixel_differs "$shot" "$cx" "$cy" "#FFFFFF" 60 "the card at ($cx, $cy) at 192 dpi"
+done
+# The lettering along the bottom: its edges fall between the 2 x 2 blocks.
+convert "$shot" -crop 666x120+0+700 +repage "$E2E_ARTIFACTS/lettering-192dpi.png" || fail "cannot crop the lettering"
+n=$(pixels_off_the_2x2_grid "$E2E_ARTIFACTS/lettering-192dpi.png")
+((n > 1000)) || fail "the card at 192 dpi looks enlarged from single pixels ($n pixels off the 2 x 2 grid)"
+e2e_log "card at 192 dpi: $n pixels of the lettering off the 2 x 2 grid"
+e2e_click $((x + 332)) $((y + 660))
+sleep 0.4
+e2e_click $((x + 632)) $((y + 74))
+e2e_wait_until 10 window_of_size 400 254 || fail "no 400 x 254 About window at 192 dpi"
+read -r gx gy _ _ < <(e2e_geometry "$(window_of_size 400 254)")
+assert_near $(((1280 - 400) / 2)) "$gx" 1 "About window x at 192 dpi (centred)"
+assert_near $(((1024 - 254) / 2)) "$gy" 1 "About window y at 192 dpi (centred)"
+e2e_screenshot about-192dpi "$x" "$y" 666 830
 kill "$APP_PID" 2>/dev/null
 wine reg delete "$desktop" /v LogPixels /f >/dev/null 2>&1
 

@@ -9,9 +9,14 @@
 //    resource; WM_CLOSE becomes CloseRequest, a WM_DESTROY the runtime did
 //    not ask for becomes Destroyed.
 //  - screen(): the work area of the monitor that holds the pointer (the
-//    primary one if none does), and the system's density (GetDpiForSystem,
-//    looked up at run time, else the screen's LOGPIXELSX); the executable's
-//    manifest makes the process DPI-aware so that the density is real.
+//    primary one if none does), and that monitor's density: its effective
+//    DPI (GetDpiForMonitor from shcore.dll, looked up at run time: Windows
+//    8.1 and later), else the system's (GetDpiForSystem, also looked up),
+//    else the screen's LOGPIXELSX. The executable's manifest makes the
+//    process per-monitor DPI-aware (PerMonitorV2, else PerMonitor, else
+//    system-aware through dpiAware), so that the density is the monitor's
+//    own and the system never stretches the card's pixels.
+//  - WM_DPICHANGED: the window keeps its size in device pixels (see there).
 //  - setWindowShape: the runtime's pixel spans as banded rectangles,
 //    ExtCreateRegion, SetWindowRgn (the system owns the region afterwards);
 //    skipped when unchanged.
@@ -174,6 +179,9 @@ struct WindowState {
 };
 
 using GetDpiForSystemFunction = UINT(WINAPI*)();
+// shcore.dll's GetDpiForMonitor; the type argument is MONITOR_DPI_TYPE.
+using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI: the density the user chose for the monitor
 
 class Win32Platform final : public Platform {
 public:
@@ -189,6 +197,11 @@ public:
         if (HMODULE user32 = GetModuleHandleW(L"user32.dll"))
             getDpiForSystem_ =
                 reinterpret_cast<GetDpiForSystemFunction>(reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForSystem")));
+        // From the system folder only, never from beside the executable.
+        shcore_ = LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (shcore_)
+            getDpiForMonitor_ = reinterpret_cast<GetDpiForMonitorFunction>(
+                reinterpret_cast<void*>(GetProcAddress(shcore_, "GetDpiForMonitor")));
     }
 
     ~Win32Platform() override {
@@ -198,6 +211,7 @@ public:
         for (auto& [key, cached] : cursors_) DestroyCursor(cached.handle);
         for (auto& [key, cached] : icons_) DestroyIcon(cached.handle);
         UnregisterClassW(kClassName, instance_);
+        if (shcore_) FreeLibrary(shcore_);
         if (timerPeriodSet_) timeEndPeriod(1);
     }
 
@@ -205,13 +219,14 @@ public:
         ScreenMetrics m;
         POINT pointer{};
         GetCursorPos(&pointer);
+        HMONITOR monitor = MonitorFromPoint(pointer, MONITOR_DEFAULTTOPRIMARY);
         MONITORINFO info{};
         info.cbSize = sizeof info;
-        if (GetMonitorInfoW(MonitorFromPoint(pointer, MONITOR_DEFAULTTOPRIMARY), &info)) {
+        if (GetMonitorInfoW(monitor, &info)) {
             const RECT& r = info.rcWork;
             m.monitor = {int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top)};
         }
-        m.dpi = systemDpi();
+        m.dpi = monitorDpi(monitor);
         return m;
     }
 
@@ -503,6 +518,18 @@ public:
             push(EventType::Leave, window, int(p.x), int(p.y), 0);
             return true;
         }
+        case WM_DPICHANGED:
+            // The system moved the window onto a monitor of another density
+            // (the card has no frame, so never the user: a monitor unplugged
+            // or rearranged). The runtime took its device scale once, at
+            // start, and draws, shapes and reads the pointer at that scale.
+            // The suggested rectangle is the window scaled to the new
+            // density: taking it would leave the framebuffer and the shape
+            // covering only part of the window, or spilling past it. So the
+            // message ends here, with no default handling that could apply
+            // it, and the window keeps its pixels: larger or smaller to the
+            // eye than before, but whole.
+            return true;
         case WM_CLOSE:
             push(EventType::CloseRequest, window, 0, 0);
             return true;
@@ -572,8 +599,15 @@ private:
         });
     }
 
-    double systemDpi() {
-        UINT dpi = getDpiForSystem_ ? getDpiForSystem_() : 0;
+    // The monitor's density, else the system's, else the screen's; 96 when
+    // nothing answers.
+    double monitorDpi(HMONITOR monitor) {
+        UINT dpi = 0;
+        if (getDpiForMonitor_ && monitor) {
+            UINT dpiX = 0, dpiY = 0;
+            if (SUCCEEDED(getDpiForMonitor_(monitor, kEffectiveDpi, &dpiX, &dpiY))) dpi = dpiX;
+        }
+        if (dpi == 0 && getDpiForSystem_) dpi = getDpiForSystem_();
         if (dpi == 0) {
             if (HDC screen = GetDC(nullptr)) {
                 dpi = UINT(std::max(0, GetDeviceCaps(screen, LOGPIXELSX)));
@@ -587,6 +621,8 @@ private:
     double ticksPerSecond_ = 1.0;
     bool timerPeriodSet_ = false;
     GetDpiForSystemFunction getDpiForSystem_ = nullptr;
+    HMODULE shcore_ = nullptr;
+    GetDpiForMonitorFunction getDpiForMonitor_ = nullptr;
     std::map<WindowHandle, WindowState> windows_;
     std::map<HWND, WindowHandle> handles_;
     WindowHandle nextHandle_ = 1;
