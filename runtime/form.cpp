@@ -79,6 +79,7 @@ void Form::resizeFramebuffer() {
     const int w = outerPixelWidth(), h = outerPixelHeight();
     if (framebuffer_.width() != w || framebuffer_.height() != h) {
         framebuffer_ = Bitmap(w, h);
+        presented_ = false;
         if (window_ != platform::kNoWindow)
             app_.platform().setWindowBounds(window_, {screenX_, screenY_, w, h});
     }
@@ -129,6 +130,8 @@ void Form::Show(int modal) {
         // keeps it above that window.
         app_.platform().setWindowOwner(window_, modal == 1 ? app_.modalOwnerFor(*this) : platform::kNoWindow);
         visible_ = true;
+        // A window being shown gets all its pixels, compared with nothing.
+        presented_ = false;
         invalidateAll();
         compose();
         app_.platform().setWindowVisible(window_, true);
@@ -158,9 +161,21 @@ void Form::invalidateAll() { dirty_ = framebuffer_.bounds(); }
 
 void Form::compose() {
     if (dirty_.empty() || !loaded_ || !visible_) return;
-    const Rect area = dirty_;
+    Rect area = dirty_;
     dirty_ = {};
-    paint(framebuffer_, area);
+    if (!presented_) {
+        paint(framebuffer_, area);
+        presented_ = true;
+    } else {
+        // A property change marks a control's whole box dirty, however few
+        // of its pixels change: a new flame frame repaints a band of the
+        // card in which only a narrow strip differs. Only the bounding box
+        // of the pixels that really changed goes to the screen.
+        copyPixels(framebuffer_, area, beforePaint_);
+        paint(framebuffer_, area);
+        area = changedBounds(framebuffer_, area, beforePaint_);
+        if (area.empty()) return;
+    }
     app_.platform().present(window_, framebuffer_, std::span<const Rect>(&area, 1));
 }
 

@@ -138,6 +138,10 @@ private:
     Canvas canvas_;
     Bitmap framebuffer_;
     Rect dirty_;
+    // The framebuffer holds what the window shows, so a repaint can be
+    // compared with it and only the pixels that changed presented.
+    bool presented_ = false;
+    std::vector<Pixel> beforePaint_;  // the dirty rectangle's pixels before the repaint
     std::shared_ptr<const Region> shape_;
 };
 
