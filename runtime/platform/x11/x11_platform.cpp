@@ -279,6 +279,7 @@ struct X11State {
     bool directPixels = false;  // the visual stores 0xAARRGGBB in 32-bit pixels
     unsigned long redMask = 0, greenMask = 0, blueMask = 0;
     bool hasShape = false;
+    int bitsPerPixel = 32;  // ZPixmap bits per pixel of the chosen depth: 32 or 16
 
     Atom wmProtocols = None, wmDeleteWindow = None, netWmPing = None;
     Atom netWmName = None, netWmPid = None, netWmIcon = None, netWmState = None;
@@ -883,6 +884,7 @@ std::unique_ptr<Platform> makeX11Platform(std::string& error) {
             if (pf[i].depth == s.depth) bitsPerPixel = pf[i].bits_per_pixel;
         XFree(pf);
     }
+    s.bitsPerPixel = bitsPerPixel;
     s.directPixels = bitsPerPixel == 32 && s.redMask == 0xFF0000 && s.greenMask == 0xFF00 && s.blueMask == 0xFF;
     if (bitsPerPixel != 32) {
         XCloseDisplay(d);
