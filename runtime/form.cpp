@@ -163,17 +163,31 @@ void Form::compose() {
     if (dirty_.empty() || !loaded_ || !visible_) return;
     Rect area = dirty_;
     dirty_ = {};
-    if (!presented_) {
+    // A property change marks a control's whole box dirty, however few of
+    // its pixels change: a new flame frame repaints a band of the card in
+    // which only a narrow strip differs. Only the bounding box of the pixels
+    // that really changed goes to the screen. Comparing costs a copy of the
+    // area, which pays only when it shrinks what is presented: after a
+    // comparison that found almost all of an area changed (the card face
+    // jumping sideways in the shake), the next few composes of that same
+    // area present it whole.
+    constexpr int kComparesToSkip = 3;
+    bool compare = presented_;
+    if (compare && area == lastCompared_ && comparesToSkip_ > 0) {
+        --comparesToSkip_;
+        compare = false;
+    }
+    if (!compare) {
         paint(framebuffer_, area);
         presented_ = true;
     } else {
-        // A property change marks a control's whole box dirty, however few
-        // of its pixels change: a new flame frame repaints a band of the
-        // card in which only a narrow strip differs. Only the bounding box
-        // of the pixels that really changed goes to the screen.
         copyPixels(framebuffer_, area, beforePaint_);
         paint(framebuffer_, area);
-        area = changedBounds(framebuffer_, area, beforePaint_);
+        const Rect changed = changedBounds(framebuffer_, area, beforePaint_);
+        const long whole = long(area.width) * area.height;
+        lastCompared_ = area;
+        comparesToSkip_ = long(changed.width) * changed.height * 10 >= whole * 9 ? kComparesToSkip : 0;
+        area = changed;
         if (area.empty()) return;
     }
     app_.platform().present(window_, framebuffer_, std::span<const Rect>(&area, 1));

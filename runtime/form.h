@@ -142,6 +142,8 @@ private:
     // compared with it and only the pixels that changed presented.
     bool presented_ = false;
     std::vector<Pixel> beforePaint_;  // the dirty rectangle's pixels before the repaint
+    Rect lastCompared_;               // the area of the last comparison
+    int comparesToSkip_ = 0;          // composes of that area to present whole, uncompared
     std::shared_ptr<const Region> shape_;
 };
 
