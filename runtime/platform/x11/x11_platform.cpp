@@ -647,12 +647,17 @@ public:
                 s_.flushedRequest = NextRequest(d);
                 continue;
             }
+            // A deadline already passed still looks at the connection once,
+            // without waiting, so that a poll (DoEvents) sees what the
+            // server has sent.
             const double now = monotonicSeconds();
-            if (now >= deadline) return std::nullopt;
+            const bool polling = now >= deadline;
             pollfd fd{ConnectionNumber(d), POLLIN, 0};
             timespec wait{};
             timespec* timeout = nullptr;
-            if (std::isfinite(deadline)) {
+            if (polling) {
+                timeout = &wait;
+            } else if (std::isfinite(deadline)) {
                 const double left = deadline - now;
                 wait.tv_sec = time_t(left);
                 wait.tv_nsec = long((left - double(wait.tv_sec)) * 1e9) + 1;  // never wake a hair early
@@ -671,7 +676,7 @@ public:
             }
             // A timeout returns without asking the server anything. EINTR
             // comes back round the loop, which re-checks the clock.
-            if (ready == 0 && monotonicSeconds() >= deadline) return std::nullopt;
+            if (polling || (ready == 0 && monotonicSeconds() >= deadline)) return std::nullopt;
         }
     }
 
