@@ -89,6 +89,7 @@ void Form::resizeFramebuffer() {
         // A window is sized several times while it loads; its framebuffer
         // is made when it is first shown.
         framebuffer_ = visible_ ? Bitmap(w, h) : Bitmap();
+        presented_ = false;
         if (window_ != platform::kNoWindow)
             app_.platform().setWindowBounds(window_, {screenX_, screenY_, w, h});
     }
@@ -142,6 +143,8 @@ void Form::Show(int modal) {
         visible_ = true;
         if (framebuffer_.width() != deviceWidth_ || framebuffer_.height() != deviceHeight_)
             framebuffer_ = Bitmap(deviceWidth_, deviceHeight_);
+        // A window being shown gets all its pixels, compared with nothing.
+        presented_ = false;
         invalidateAll();
         compose();
         app_.platform().setWindowVisible(window_, true);
@@ -175,9 +178,35 @@ void Form::invalidateAll() { dirty_ = logicalBounds(); }
 
 void Form::compose() {
     if (dirty_.empty() || !loaded_ || !visible_) return;
-    const Rect area = dirty_.scaled(scale_);
+    Rect area = dirty_.scaled(scale_);
     dirty_ = {};
-    paint(framebuffer_, area);
+    // A property change marks a control's whole box dirty, however few of
+    // its pixels change: a new flame frame repaints a band of the card in
+    // which only a narrow strip differs. Only the bounding box of the pixels
+    // that really changed goes to the screen. Comparing costs a copy of the
+    // area, which pays only when it shrinks what is presented: after a
+    // comparison that found almost all of an area changed (the card face
+    // jumping sideways in the shake), the next few composes of that same
+    // area present it whole.
+    constexpr int kComparesToSkip = 3;
+    bool compare = presented_;
+    if (compare && area == lastCompared_ && comparesToSkip_ > 0) {
+        --comparesToSkip_;
+        compare = false;
+    }
+    if (!compare) {
+        paint(framebuffer_, area);
+        presented_ = true;
+    } else {
+        copyPixels(framebuffer_, area, beforePaint_);
+        paint(framebuffer_, area);
+        const Rect changed = changedBounds(framebuffer_, area, beforePaint_);
+        const long whole = long(area.width) * area.height;
+        lastCompared_ = area;
+        comparesToSkip_ = long(changed.width) * changed.height * 10 >= whole * 9 ? kComparesToSkip : 0;
+        area = changed;
+        if (area.empty()) return;
+    }
     app_.platform().present(window_, framebuffer_, std::span<const Rect>(&area, 1));
 }
 

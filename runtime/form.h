@@ -149,6 +149,12 @@ private:
     Canvas canvas_;
     Bitmap framebuffer_;
     Rect dirty_;
+    // The framebuffer holds what the window shows, so a repaint can be
+    // compared with it and only the pixels that changed presented.
+    bool presented_ = false;
+    std::vector<Pixel> beforePaint_;  // the dirty rectangle's pixels before the repaint
+    Rect lastCompared_;               // the area of the last comparison
+    int comparesToSkip_ = 0;          // composes of that area to present whole, uncompared
     std::shared_ptr<const Region> shape_;
     std::shared_ptr<const Region> deviceShape_;  // shape_ at device size
 };

@@ -324,4 +324,42 @@ void drawLine(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, const R
     }
 }
 
+void copyPixels(const Bitmap& src, const Rect& area, std::vector<Pixel>& out) {
+    const Rect a = area.intersect(src.bounds());
+    out.resize(a.empty() ? 0 : std::size_t(a.width) * std::size_t(a.height));
+    for (int y = a.y; y < a.bottom(); ++y)
+        std::copy(src.row(y) + a.x, src.row(y) + a.right(), out.begin() + std::ptrdiff_t(y - a.y) * a.width);
+}
+
+Rect changedBounds(const Bitmap& now, const Rect& area, const std::vector<Pixel>& before) {
+    const Rect a = area.intersect(now.bounds());
+    if (a.empty() || before.size() != std::size_t(a.width) * std::size_t(a.height)) return a;
+    const std::size_t rowBytes = std::size_t(a.width) * sizeof(Pixel);
+    // Row y of the rectangle, now and before; column x of the bitmap is at x - a.x.
+    auto old = [&](int y) { return before.data() + std::ptrdiff_t(y - a.y) * a.width; };
+    auto same = [&](int y) { return std::memcmp(now.row(y) + a.x, old(y), rowBytes) == 0; };
+    int top = a.y;
+    while (top < a.bottom() && same(top)) ++top;
+    if (top == a.bottom()) return {};
+    int bottom = a.bottom();
+    while (same(bottom - 1)) --bottom;  // stops at the top row at the latest
+    // Each row is searched only outside the columns already known to change.
+    int left = a.right(), right = a.x;
+    for (int y = top; y < bottom; ++y) {
+        const Pixel* n = now.row(y) + a.x;
+        const Pixel* o = old(y);
+        for (int x = a.x; x < left; ++x)
+            if (n[x - a.x] != o[x - a.x]) {
+                left = x;
+                break;
+            }
+        for (int x = a.right() - 1; x >= right; --x)
+            if (n[x - a.x] != o[x - a.x]) {
+                right = x + 1;
+                break;
+            }
+    }
+    return {left, top, right - left, bottom - top};
+}
+
 }  // namespace rt

@@ -3,6 +3,8 @@
 // clipped to the destination bitmap and to an optional clip rectangle.
 #pragma once
 
+#include <vector>
+
 #include "bitmap.h"
 #include "geometry.h"
 
@@ -38,5 +40,14 @@ void drawRectOutline(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, 
 // thickness covers the pixels of the one-pixel line shown at that scale.
 void drawLine(Bitmap& dst, int x0, int y0, int x1, int y1, Pixel colour, const Rect& clip,
               int thickness = 1);
+
+// Keeps the pixels of the rectangle (clipped to the bitmap) in `out`, row
+// after row, reusing its storage.
+void copyPixels(const Bitmap& src, const Rect& area, std::vector<Pixel>& out);
+
+// The bounding box of the pixels of the rectangle (clipped to the bitmap)
+// that differ from `before`, the rectangle's pixels as copyPixels kept them;
+// empty when none differ.
+Rect changedBounds(const Bitmap& now, const Rect& area, const std::vector<Pixel>& before);
 
 }  // namespace rt

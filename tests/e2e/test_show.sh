@@ -6,6 +6,9 @@
 #   ~28.5 s the greeting panel covers the card (it is held in place then);
 #   ~36.5 s the panel is gone, the card face is whole again and the window
 #          keeps its rounded shape.
+# Then the first moments once more on a server without shared memory
+# (MIT-SHM) whose visuals are all 16-bit: the pixels go through the socket,
+# converted to 5-6-5 bits.
 # Timings are for the default 96 dpi: the panel is full height at about
 # 27.8 s, holds for 3 s and has flown away at about 35 s.
 source "$(dirname "$0")/lib.sh"
@@ -72,38 +75,49 @@ flame_crop() {
     convert "$1" -crop 26x196+159+36 +repage "$2"
 }
 
+# start_card: starts the program on the running server, waits for its
+# window and sets x, y, w, h to its geometry.
+start_card() {
+    e2e_start_app
+    APP_STARTED=$(date +%s.%N)
+    e2e_wait_window
+    read -r x y w h < <(e2e_geometry "$E2E_WINDOW")
+    assert_eq 333 "$w" "card width"
+    assert_eq 415 "$h" "card height"
+}
+
+# check_first_seconds <label>: ~5 s after start, the card with its flame;
+# the flame strip holds bright pixels; then the flame moves (crops of the
+# strip a little apart are not all alike).
+check_first_seconds() {
+    local label=$1 shot5 flame_max share moved i diff
+    wait_until_second 5
+    e2e_screenshot "$label-card-5s" "$x" "$y" "$w" "$h"
+    shot5=$E2E_SHOT
+    flame_max=$(convert "$shot5" -crop 26x196+159+36 +repage -colorspace Gray -format '%[fx:int(255*maxima)]' info:)
+    ((flame_max >= 200)) || fail "$label: the flame strip is dark (brightest grey $flame_max, see $shot5)"
+    share=$(match_share "$shot5" "$ASSETS/CardFace.jpg" 0 24)
+    ((share >= 90)) || fail "$label: the card face at 5 s matches the card picture at $share % of the points (see $shot5)"
+    flame_crop "$shot5" "$E2E_TMP/flame-0.png"
+    moved=0
+    for i in 1 2 3 4 5; do
+        sleep 0.7
+        e2e_screenshot "$label-flame-$i" "$x" "$y" "$w" "$h"
+        flame_crop "$E2E_SHOT" "$E2E_TMP/flame-$i.png"
+        diff=$(compare -metric AE "$E2E_TMP/flame-0.png" "$E2E_TMP/flame-$i.png" null: 2>&1 || true)
+        if [[ "${diff%% *}" =~ ^[0-9]+$ ]] && ((${diff%% *} > 20)); then
+            moved=1
+            break
+        fi
+    done
+    ((moved)) || fail "$label: the flame did not move in 3.5 s (see $E2E_ARTIFACTS/$label-flame-*.png)"
+    e2e_log "$label: the flame moved"
+}
+
 e2e_start_x -wr
-e2e_start_app
-APP_STARTED=$(date +%s.%N)
-e2e_wait_window
-read -r x y w h < <(e2e_geometry "$E2E_WINDOW")
-assert_eq 333 "$w" "card width"
-assert_eq 415 "$h" "card height"
-
-# ~5 s: the card with its flame; the flame strip holds bright pixels.
-wait_until_second 5
-e2e_screenshot card-5s "$x" "$y" "$w" "$h"
-shot5=$E2E_SHOT
-flame_max=$(convert "$shot5" -crop 26x196+159+36 +repage -colorspace Gray -format '%[fx:int(255*maxima)]' info:)
-((flame_max >= 200)) || fail "the flame strip is dark (brightest grey $flame_max, see $shot5)"
-share=$(match_share "$shot5" "$ASSETS/CardFace.jpg" 0 24)
-((share >= 90)) || fail "the card face at 5 s matches the card picture at $share % of the points (see $shot5)"
-
-# The flame moves: crops of the strip a little apart are not all alike.
-flame_crop "$shot5" "$E2E_TMP/flame-0.png"
-moved=0
-for i in 1 2 3 4 5; do
-    sleep 0.7
-    e2e_screenshot "flame-$i" "$x" "$y" "$w" "$h"
-    flame_crop "$E2E_SHOT" "$E2E_TMP/flame-$i.png"
-    diff=$(compare -metric AE "$E2E_TMP/flame-0.png" "$E2E_TMP/flame-$i.png" null: 2>&1 || true)
-    if [[ "${diff%% *}" =~ ^[0-9]+$ ]] && ((${diff%% *} > 20)); then
-        moved=1
-        break
-    fi
-done
-((moved)) || fail "the flame did not move in 3.5 s (see $E2E_ARTIFACTS/flame-*.png)"
-e2e_log "the flame moved"
+assert_contains "$(xdpyinfo)" "MIT-SHM" "the server's extensions"
+start_card
+check_first_seconds shm
 
 # ~28.5 s: the panel holds, covering the card. Its Top is -37.5 twips at
 # 96 dpi, two pixels above the window: the window shows the picture from
@@ -134,5 +148,17 @@ assert_pixel_differs "$shot36" 166 300 "#FFFFFF" 60 "card centre"
 assert_cmd "window shape" e2e_has_shape "$E2E_WINDOW"
 read -r x2 y2 w2 h2 < <(e2e_geometry "$E2E_WINDOW")
 assert_eq "$x $y $w $h" "$x2 $y2 $w2 $h2" "window geometry after the show"
+
+# A server with 16-bit visuals only (no Composite, whose 32-bit visual the
+# card could choose) and no MIT-SHM.
+e2e_cleanup
+E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e.XXXXXX")
+e2e_start_x -wr -screen 0 1280x1024x16 -extension Composite -extension MIT-SHM
+info=$(xdpyinfo)
+assert_not_contains "$info" "MIT-SHM" "extensions of the server without shared memory"
+assert_not_contains "$info" "depth:    24" "visuals of the 16-bit server"
+assert_not_contains "$info" "depth:    32" "visuals of the 16-bit server"
+start_card
+check_first_seconds socket16
 
 e2e_pass

@@ -1,10 +1,11 @@
-// stretchBlit, drawRectOutline and drawLine on small in-memory bitmaps with
+// stretchBlit, drawRectOutline, drawLine and changedBounds on small in-memory bitmaps with
 // exact pixel checks.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <set>
 #include <utility>
+#include <vector>
 
 #include "runtime/graphics/draw.h"
 
@@ -301,4 +302,37 @@ TEST(Thickness, ScaledLinesAndOutlinesCoverTheScaledThinPixels) {
         for (int x = 0; x < 40; ++x) lit += band.at(x, y) == ink;
         EXPECT_GE(lit, 2) << "row " << y;
     }
+}
+
+TEST(ChangedBounds, BoundsExactlyThePixelsThatDifferInsideTheArea) {
+    const Rect area{3, 2, 20, 15};
+    Bitmap b = pattern(30, 20);
+    std::vector<Pixel> before;
+    copyPixels(b, area, before);
+    ASSERT_EQ(before.size(), 20u * 15u);
+    EXPECT_TRUE(changedBounds(b, area, before).empty());
+
+    // Changes outside the area do not count.
+    b.at(0, 0) = kGround;
+    b.at(29, 19) = kGround;
+    EXPECT_TRUE(changedBounds(b, area, before).empty());
+
+    // One pixel in a corner of the area, then pixels that stretch the box
+    // to the area's last column and row.
+    b.at(3, 2) = kGround;
+    EXPECT_EQ(changedBounds(b, area, before), (Rect{3, 2, 1, 1}));
+    b.at(22, 9) = kGround;
+    EXPECT_EQ(changedBounds(b, area, before), (Rect{3, 2, 20, 8}));
+    b = pattern(30, 20);
+    b.at(10, 16) = kGround;
+    b.at(7, 12) = kGround;
+    b.at(15, 14) = kGround;
+    EXPECT_EQ(changedBounds(b, area, before), (Rect{7, 12, 9, 5}));
+
+    // An area reaching past the bitmap is clipped to it on both sides.
+    const Rect past{25, 15, 10, 10};
+    copyPixels(b, past, before);
+    ASSERT_EQ(before.size(), 5u * 5u);
+    b.at(29, 19) = 0;
+    EXPECT_EQ(changedBounds(b, past, before), (Rect{29, 19, 1, 1}));
 }

@@ -20,8 +20,11 @@
 //  - setWindowShape: bounding and input shape from the region's spans as
 //    YX-banded rectangles (bandedRectangles); skipped when unchanged; a server without SHAPE
 //    leaves the window rectangular.
-//  - present: the dirty rectangles go up with XPutImage straight from the
-//    runtime's framebuffer when the visual stores 0xAARRGGBB (depth 24 or 32
+//  - present: on a local server with MIT-SHM, each dirty rectangle is copied
+//    (converted for 15- and 16-bit visuals) into a shared image the size of
+//    the window and shown with XShmPutImage, so that no pixel travels
+//    through the socket; else XPutImage, straight from the runtime's
+//    framebuffer when the visual stores 0xAARRGGBB (depth 24 or 32
 //    TrueColor), else through a converted copy of each rectangle. The server
 //    keeps no backing copy: Expose events go up to the runtime, which
 //    presents again. Exposes of one burst are merged into one rectangle.
@@ -36,8 +39,9 @@
 //    no zombies.
 //  - reportError: the message on stderr.
 //  - clocks: CLOCK_MONOTONIC and the local wall clock with fractions.
-//  - waitEvent: queued events first, then ppoll() on the connection until the
-//    deadline; no busy loop.
+//  - waitEvent: queued events first, then the requests of the last tick sent
+//    in one write, then ppoll() on the connection until the deadline; the
+//    connection is read only when ppoll reports input. No busy loop.
 //  - robustness: X protocol errors are recorded and ignored; losing the
 //    server ends the process with a one-line message.
 #include "x11_platform.h"
@@ -49,9 +53,13 @@
 #include <X11/cursorfont.h>
 #include <X11/extensions/Xinerama.h>
 #include <X11/extensions/Xrandr.h>
+#include <X11/extensions/XShm.h>
 #include <X11/extensions/shape.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -233,6 +241,41 @@ std::optional<Rect> chooseMonitor(const std::vector<Rect>& monitors, std::option
     return std::nullopt;
 }
 
+namespace {
+
+// The levels of a channel mask for every 8-bit value, rounded to the
+// nearest level and placed at the mask's position.
+void fillChannelTable(std::uint32_t mask, std::uint32_t (&table)[256]) {
+    const int shift = mask ? std::countr_zero(mask) : 0;
+    const std::uint64_t levels = mask >> shift;  // 31 for five bits, 63 for six, 255 for eight
+    for (std::uint64_t c = 0; c < 256; ++c) table[c] = std::uint32_t((c * levels + 127) / 255) << shift;
+}
+
+}  // namespace
+
+PixelConverter::PixelConverter(const PixelLayout& layout) : layout_(layout) {
+    fillChannelTable(layout.redMask, red_);
+    fillChannelTable(layout.greenMask, green_);
+    fillChannelTable(layout.blueMask, blue_);
+}
+
+void PixelConverter::convert(const std::uint32_t* in, std::size_t count, std::uint8_t* out) const {
+    const bool swap = layout_.msbFirst != (std::endian::native == std::endian::big);
+    if (layout_.bitsPerPixel == 16) {
+        for (std::size_t i = 0; i < count; ++i) {
+            auto v = std::uint16_t(pixel(in[i]));
+            if (swap) v = std::uint16_t((v >> 8) | (v << 8));
+            std::memcpy(out + 2 * i, &v, 2);
+        }
+    } else {
+        for (std::size_t i = 0; i < count; ++i) {
+            std::uint32_t v = pixel(in[i]);
+            if (swap) v = (v >> 24) | ((v >> 8) & 0xFF00) | ((v << 8) & 0xFF0000) | (v << 24);
+            std::memcpy(out + 4 * i, &v, 4);
+        }
+    }
+}
+
 }  // namespace x11
 
 // ---------------------------------------------------------------------------
@@ -281,6 +324,10 @@ struct WindowState {
     Region shape;             // the shape set, when not rectangular
     Cursor cursor = None;     // the cursor defined on it, None for the parent's
     Rect pendingExpose;       // exposed area of the burst in progress
+    // With MIT-SHM: an image in a shared segment the size of the window,
+    // which holds the window's presented pixels in the visual's layout.
+    XImage* sharedImage = nullptr;
+    XShmSegmentInfo segment{};
 };
 
 struct X11State {
@@ -314,34 +361,43 @@ struct X11State {
     x11::ClickTracker clicks;
     Cursor arrow = None;
     std::map<const Picture*, CachedCursor> cursors;
-    std::vector<std::uint32_t> scratch;  // converted pixels for unusual visuals
+
+    // Presenting.
+    bool useShm = false;          // the server reads presented pixels from shared memory
+    x11::PixelConverter converter;  // the framebuffer's pixels in the visual's layout
+    std::vector<std::uint8_t> scratch;  // converted pixels for XPutImage
+    unsigned long flushedRequest = 0;   // NextRequest() when the output was last flushed
 };
+
+// True when the connection to the server is a local (Unix domain) socket:
+// only then can the server attach to our shared memory segments.
+bool localConnection(Display* d) {
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    return getsockname(ConnectionNumber(d), reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+           address.ss_family == AF_UNIX;
+}
 
 Atom atom(Display* d, const char* name) { return XInternAtom(d, name, False); }
 
-// The bit position and width of a TrueColor channel mask.
-void maskShift(unsigned long mask, int& shift, int& bits) {
-    shift = mask ? std::countr_zero(mask) : 0;
-    bits = std::popcount(mask);
-}
-
-unsigned long convertPixel(const X11State& s, Pixel p) {
-    auto channel = [](int value, unsigned long mask) -> unsigned long {
-        int shift = 0, bits = 0;
-        maskShift(mask, shift, bits);
-        if (bits == 0) return 0;
-        const unsigned long v = bits >= 8 ? (unsigned long)value << (bits - 8) : (unsigned long)value >> (8 - bits);
-        return (v << shift) & mask;
-    };
-    return channel(pixelRed(p), s.redMask) | channel(pixelGreen(p), s.greenMask) | channel(pixelBlue(p), s.blueMask);
-}
-
 class X11Platform final : public Platform {
 public:
-    explicit X11Platform(X11State state) : s_(std::move(state)) {}
+    explicit X11Platform(X11State state) : s_(std::move(state)) {
+        Display* d = s_.display;
+        s_.converter = x11::PixelConverter({std::uint32_t(s_.redMask), std::uint32_t(s_.greenMask),
+                                            std::uint32_t(s_.blueMask), s_.bitsPerPixel,
+                                            ImageByteOrder(d) == MSBFirst});
+        // A remote server cannot see our memory; one on this machine can,
+        // unless it lives in another IPC namespace, which the first attach
+        // finds out (attachSharedImage).
+        s_.useShm = localConnection(d) && XShmQueryExtension(d);
+    }
 
     ~X11Platform() override {
-        for (auto& [window, state] : s_.windows) XDestroyWindow(s_.display, window);
+        for (auto& [window, state] : s_.windows) {
+            releaseSharedImage(state);
+            XDestroyWindow(s_.display, window);
+        }
         for (auto& [key, cached] : s_.cursors) XFreeCursor(s_.display, cached.cursor);
         if (s_.arrow != None) XFreeCursor(s_.display, s_.arrow);
         if (s_.gc) XFreeGC(s_.display, s_.gc);
@@ -431,6 +487,7 @@ public:
     void destroyWindow(WindowHandle window) override {
         const auto it = s_.windows.find(Window(window));
         if (it == s_.windows.end()) return;
+        releaseSharedImage(it->second);
         XDestroyWindow(s_.display, it->first);
         s_.windows.erase(it);
         s_.clicks.reset();
@@ -501,53 +558,26 @@ public:
             st->rectangular = false;
             st->shape = *shape;
         }
-        XFlush(s_.display);
+        // waitEvent sends the requests before it sleeps.
     }
 
     void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) override {
         WindowState* st = find(window);
         if (!st || frame.empty()) return;
-        Display* d = s_.display;
-        const GC gc = s_.gc;  // made for the depth of the chosen visual
+        if (st->sharedImage &&
+            (st->sharedImage->width != frame.width() || st->sharedImage->height != frame.height()))
+            releaseSharedImage(*st);
+        if (!st->sharedImage && s_.useShm) attachSharedImage(*st, frame.width(), frame.height());
         for (const Rect& area : dirty) {
             const Rect r = area.intersect(frame.bounds());
             if (r.empty()) continue;
-            XImage image{};
-            image.format = ZPixmap;
-            image.bitmap_unit = 32;
-            image.bitmap_pad = 32;
-            image.bitmap_bit_order = LSBFirst;
-            image.depth = s_.depth;
-            image.bits_per_pixel = 32;
-            image.red_mask = s_.redMask;
-            image.green_mask = s_.greenMask;
-            image.blue_mask = s_.blueMask;
-            // Our pixels are host-order 32-bit words; Xlib swaps them if the
-            // server wants the other order.
-            image.byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
-            if (s_.directPixels) {
-                // The framebuffer is the image: no copy at all.
-                image.width = frame.width();
-                image.height = frame.height();
-                image.bytes_per_line = frame.width() * 4;
-                image.data = reinterpret_cast<char*>(const_cast<Pixel*>(frame.row(0)));
-                if (!XInitImage(&image)) return;
-                XPutImage(d, Window(window), gc, &image, r.x, r.y, r.x, r.y, unsigned(r.width), unsigned(r.height));
-            } else {
-                s_.scratch.resize(std::size_t(r.width) * std::size_t(r.height));
-                for (int y = 0; y < r.height; ++y)
-                    for (int x = 0; x < r.width; ++x)
-                        s_.scratch[std::size_t(y) * r.width + x] =
-                            std::uint32_t(convertPixel(s_, frame.at(r.x + x, r.y + y)));
-                image.width = r.width;
-                image.height = r.height;
-                image.bytes_per_line = r.width * 4;
-                image.data = reinterpret_cast<char*>(s_.scratch.data());
-                if (!XInitImage(&image)) return;
-                XPutImage(d, Window(window), gc, &image, 0, 0, r.x, r.y, unsigned(r.width), unsigned(r.height));
-            }
+            if (st->sharedImage)
+                putShared(Window(window), *st->sharedImage, frame, r);
+            else
+                putImage(Window(window), frame, r);
         }
-        XFlush(d);
+        // No flush here: waitEvent sends everything of this tick in one go
+        // before it sleeps.
     }
 
     void setCursor(WindowHandle window, const PictureRef& picture) override {
@@ -629,6 +659,10 @@ public:
         return now;
     }
 
+    // One quiet tick of a timer costs one ppoll and nothing else: Xlib's
+    // queue is checked without a system call, the output is flushed only
+    // when requests were made since the last flush, and the connection is
+    // read only when ppoll says the server sent something.
     std::optional<Event> waitEvent(double deadline) override {
         Display* d = s_.display;
         for (;;) {
@@ -637,18 +671,31 @@ public:
                 s_.queue.pop_front();
                 return e;
             }
-            if (XPending(d) > 0) {  // also flushes our requests
+            if (XEventsQueued(d, QueuedAlready) > 0) {
                 XEvent xe;
                 XNextEvent(d, &xe);
                 convert(xe);
                 continue;
             }
+            if (NextRequest(d) != s_.flushedRequest) {
+                // XFlush also moves into Xlib's queue whatever the server
+                // sent while the requests went out, so look at the queue
+                // again before sleeping.
+                XFlush(d);
+                s_.flushedRequest = NextRequest(d);
+                continue;
+            }
+            // A deadline already passed still looks at the connection once,
+            // without waiting, so that a poll (DoEvents) sees what the
+            // server has sent.
             const double now = monotonicSeconds();
-            if (now >= deadline) return std::nullopt;
+            const bool polling = now >= deadline;
             pollfd fd{ConnectionNumber(d), POLLIN, 0};
             timespec wait{};
             timespec* timeout = nullptr;
-            if (std::isfinite(deadline)) {
+            if (polling) {
+                timeout = &wait;
+            } else if (std::isfinite(deadline)) {
                 const double left = deadline - now;
                 wait.tv_sec = time_t(left);
                 wait.tv_nsec = long((left - double(wait.tv_sec)) * 1e9) + 1;  // never wake a hair early
@@ -658,14 +705,16 @@ public:
                 }
                 timeout = &wait;
             }
-            // A timeout with nothing from the server returns straight away:
-            // Xlib's queue was empty and the connection stayed quiet, so
-            // asking the server again (XPending) would only cost one more
-            // system call on every tick of the 64-a-second show timer. Input
-            // and EINTR come back round the loop, which re-checks the queue
-            // and the clock.
-            if (ppoll(&fd, 1, timeout, nullptr) == 0 && monotonicSeconds() >= deadline)
-                return std::nullopt;
+            const int ready = ppoll(&fd, 1, timeout, nullptr);
+            if (ready > 0) {
+                // Input (or a hang-up, which Xlib turns into the
+                // connection-lost handler): read what arrived.
+                XEventsQueued(d, QueuedAfterReading);
+                continue;
+            }
+            // A timeout returns without asking the server anything. EINTR
+            // comes back round the loop, which re-checks the clock.
+            if (polling || (ready == 0 && monotonicSeconds() >= deadline)) return std::nullopt;
         }
     }
 
@@ -702,6 +751,131 @@ private:
     WindowState* find(WindowHandle window) {
         const auto it = s_.windows.find(Window(window));
         return it == s_.windows.end() ? nullptr : &it->second;
+    }
+
+    // Creates the window's shared image, or turns shared memory off for
+    // good when the server cannot attach to our segment (another machine
+    // or another IPC namespace, a server that refuses): presents then go
+    // through XPutImage.
+    void attachSharedImage(WindowState& st, int width, int height) {
+        Display* d = s_.display;
+        XShmSegmentInfo& seg = st.segment;
+        seg = {};
+        XImage* image = XShmCreateImage(d, s_.visual, unsigned(s_.depth), ZPixmap, nullptr, &seg, unsigned(width),
+                                        unsigned(height));
+        if (!image || image->bits_per_pixel != s_.bitsPerPixel) {
+            if (image) XDestroyImage(image);
+            s_.useShm = false;
+            return;
+        }
+        seg.shmid = shmget(IPC_PRIVATE, std::size_t(image->bytes_per_line) * std::size_t(height), IPC_CREAT | 0600);
+        if (seg.shmid < 0) {
+            XDestroyImage(image);
+            s_.useShm = false;
+            return;
+        }
+        seg.shmaddr = image->data = static_cast<char*>(shmat(seg.shmid, nullptr, 0));
+        if (seg.shmaddr == reinterpret_cast<char*>(-1)) {
+            shmctl(seg.shmid, IPC_RMID, nullptr);
+            XDestroyImage(image);
+            s_.useShm = false;
+            return;
+        }
+        seg.readOnly = True;  // the server only reads from it
+        // The attach fails with a protocol error, not a status: wait for the
+        // server's answer. Once the server has attached, the segment is
+        // marked for removal, so that it goes away with the last of us even
+        // if the card is killed.
+        const int errorsBefore = gProtocolErrors;
+        const bool attached = XShmAttach(d, &seg) && (XSync(d, False), gProtocolErrors == errorsBefore);
+        shmctl(seg.shmid, IPC_RMID, nullptr);
+        if (!attached) {
+            shmdt(seg.shmaddr);
+            XDestroyImage(image);
+            seg = {};
+            s_.useShm = false;
+            return;
+        }
+        st.sharedImage = image;
+    }
+
+    void releaseSharedImage(WindowState& st) {
+        if (!st.sharedImage) return;
+        XShmDetach(s_.display, &st.segment);
+        XDestroyImage(st.sharedImage);  // frees the structure only; the segment is ours to detach
+        shmdt(st.segment.shmaddr);
+        st.sharedImage = nullptr;
+        st.segment = {};
+    }
+
+    // Copies one rectangle of the framebuffer into the shared image, at the
+    // same place, and asks the server to show it. The segment mirrors the
+    // window: every pixel in it is the window's pixel of some recent
+    // present. So it is rewritten without waiting for the server to finish
+    // the previous put (no completion events, no second buffer, no extra
+    // wake-up): should the server still be reading a rectangle while the
+    // next present rewrites it, it shows parts of the newer frame a moment
+    // early, and the put that follows shows that frame in full.
+    void putShared(Window w, XImage& image, const Bitmap& frame, const Rect& r) {
+        const std::size_t bytesPerPixel = std::size_t(image.bits_per_pixel / 8);
+        const bool sameLayout = s_.directPixels && image.byte_order == (std::endian::native == std::endian::little
+                                                                            ? LSBFirst
+                                                                            : MSBFirst);
+        for (int y = r.y; y < r.bottom(); ++y) {
+            auto* out = reinterpret_cast<std::uint8_t*>(image.data) + std::size_t(y) * std::size_t(image.bytes_per_line) +
+                        std::size_t(r.x) * bytesPerPixel;
+            if (sameLayout)
+                std::memcpy(out, frame.row(y) + r.x, std::size_t(r.width) * 4);
+            else
+                s_.converter.convert(frame.row(y) + r.x, std::size_t(r.width), out);
+        }
+        XShmPutImage(s_.display, w, s_.gc, &image, r.x, r.y, r.x, r.y, unsigned(r.width),
+                     unsigned(r.height), False);
+    }
+
+    // Without shared memory the pixels travel through the connection: the
+    // framebuffer itself when the visual stores 0xAARRGGBB, else a copy of
+    // the rectangle in the visual's layout.
+    void putImage(Window w, const Bitmap& frame, const Rect& r) {
+        Display* d = s_.display;
+        XImage image{};
+        image.format = ZPixmap;
+        image.bitmap_unit = 32;
+        image.bitmap_pad = 32;
+        image.bitmap_bit_order = LSBFirst;
+        image.depth = s_.depth;
+        image.red_mask = s_.redMask;
+        image.green_mask = s_.greenMask;
+        image.blue_mask = s_.blueMask;
+        int srcX = 0, srcY = 0;
+        if (s_.directPixels) {
+            // Host-order 32-bit words; Xlib swaps them if the server wants
+            // the other order.
+            image.byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
+            image.bits_per_pixel = 32;
+            image.width = frame.width();
+            image.height = frame.height();
+            image.bytes_per_line = frame.width() * 4;
+            image.data = reinterpret_cast<char*>(const_cast<Pixel*>(frame.row(0)));
+            srcX = r.x;
+            srcY = r.y;
+        } else {
+            const int bytesPerPixel = s_.converter.bytesPerPixel();
+            const std::size_t rowBytes = std::size_t(r.width) * std::size_t(bytesPerPixel);
+            const std::size_t stride = (rowBytes + 3) & ~std::size_t(3);  // rows padded to 32 bits
+            s_.scratch.resize(stride * std::size_t(r.height));
+            for (int y = 0; y < r.height; ++y)
+                s_.converter.convert(frame.row(r.y + y) + r.x, std::size_t(r.width),
+                                     s_.scratch.data() + std::size_t(y) * stride);
+            image.byte_order = s_.converter.layout().msbFirst ? MSBFirst : LSBFirst;
+            image.bits_per_pixel = bytesPerPixel * 8;
+            image.width = r.width;
+            image.height = r.height;
+            image.bytes_per_line = int(stride);
+            image.data = reinterpret_cast<char*>(s_.scratch.data());
+        }
+        if (!XInitImage(&image)) return;
+        XPutImage(d, w, s_.gc, &image, srcX, srcY, r.x, r.y, unsigned(r.width), unsigned(r.height));
     }
 
     void setTitle(Window w, const std::string& title) {
@@ -873,6 +1047,7 @@ private:
             // forgets a window before the server reports it). It is gone:
             // forget it and tell the runtime.
             if (xe.xdestroywindow.window == w) {
+                releaseSharedImage(st);
                 s_.windows.erase(it);
                 s_.clicks.reset();
                 std::erase_if(s_.queue, [&](const Event& e) { return e.window == WindowHandle(w); });

@@ -4,6 +4,7 @@
 // backend uses and the unit tests check without a display.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -80,6 +81,40 @@ struct ScreenPoint {
 // another screen) the primary one is chosen.
 std::optional<Rect> chooseMonitor(const std::vector<Rect>& monitors, std::optional<ScreenPoint> pointer,
                                   int primary);
+
+// How a TrueColor visual stores a pixel in a ZPixmap image: the channel
+// masks, the bits a pixel takes (16 for the 15- and 16-bit visuals, 32 for
+// the 24- and 32-bit ones) and the image's byte order.
+struct PixelLayout {
+    std::uint32_t redMask = 0xFF0000;
+    std::uint32_t greenMask = 0x00FF00;
+    std::uint32_t blueMask = 0x0000FF;
+    int bitsPerPixel = 32;   // 16 or 32
+    bool msbFirst = false;   // most significant byte first (MSBFirst)
+};
+
+// Turns the runtime's 0xAARRGGBB pixels into a visual's pixels: each 8-bit
+// channel is rounded to the nearest level its mask can hold (0xFF stays the
+// mask's full value, 0x80 of a 5-bit channel becomes 16 of 31), alpha is
+// dropped. One table a channel keeps a pixel at three look-ups.
+class PixelConverter {
+public:
+    explicit PixelConverter(const PixelLayout& layout = {});
+
+    const PixelLayout& layout() const { return layout_; }
+    int bytesPerPixel() const { return layout_.bitsPerPixel / 8; }
+    // The visual's pixel value for one pixel.
+    std::uint32_t pixel(std::uint32_t argb) const {
+        return red_[(argb >> 16) & 0xFF] | green_[(argb >> 8) & 0xFF] | blue_[argb & 0xFF];
+    }
+    // Writes `count` pixels to `out` in the layout's size and byte order
+    // (count * bytesPerPixel() bytes).
+    void convert(const std::uint32_t* in, std::size_t count, std::uint8_t* out) const;
+
+private:
+    PixelLayout layout_;
+    std::uint32_t red_[256], green_[256], blue_[256];
+};
 
 }  // namespace x11
 }  // namespace rt::platform
