@@ -174,6 +174,17 @@ e2e_find_windows() {
     done
 }
 
+# e2e_about_window
+# Prints the id of the program's visible window other than the card
+# (E2E_WINDOW): the About window when it is open; status 1 when there is none.
+e2e_about_window() {
+    local id
+    for id in $(e2e_find_windows); do
+        [[ "$id" != "$E2E_WINDOW" ]] && echo "$id" && return 0
+    done
+    return 1
+}
+
 # e2e_wait_window [seconds] [name]
 # Waits (10 s unless told) for a visible window of the program (with that
 # title, if given) and sets E2E_WINDOW to its id; fails the test on timeout.

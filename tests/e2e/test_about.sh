@@ -11,15 +11,6 @@ changed_pixels() {
     compare -metric AE -fuzz 8% "$1" "$2" null: 2>&1 | cut -d' ' -f1
 }
 
-# The program's visible window other than the card, if any.
-about_window() {
-    local id
-    for id in $(e2e_find_windows); do
-        [[ "$id" != "$E2E_WINDOW" ]] && echo "$id" && return 0
-    done
-    return 1
-}
-
 e2e_start_x -wr
 e2e_fake_xdg_open
 e2e_start_app
@@ -42,8 +33,8 @@ hidden=$E2E_SHOT
 e2e_click $((x + 166)) $((y + 330))
 sleep 0.4
 e2e_click $((x + 316)) $((y + 37))
-e2e_wait_until 5 about_window || fail "no About window appeared"
-about=$(about_window)
+e2e_wait_until 5 e2e_about_window || fail "no About window appeared"
+about=$(e2e_about_window)
 read -r gx gy gw gh < <(e2e_geometry "$about")
 assert_eq "$aw $ah" "$gw $gh" "About window size"
 assert_near "$ax" "$gx" 1 "About window x (centred)"
@@ -80,11 +71,11 @@ e2e_wait_until 5 test "$(wc -l <"$XDG_OPEN_LOG")" -ge 2 || fail "the maker's pag
 sleep 0.5
 assert_eq 2 "$(wc -l <"$XDG_OPEN_LOG")" "xdg-open calls after two link clicks"
 assert_eq "https://www.velmora.example/studio" "$(tail -n1 "$XDG_OPEN_LOG")" "the maker's page"
-assert_eq "$about" "$(about_window)" "the About window stays open after the link clicks"
+assert_eq "$about" "$(e2e_about_window)" "the About window stays open after the link clicks"
 
 # The close button takes the About window away and returns to the card.
 e2e_click $((ax + 169)) $((ay + 37))
-e2e_wait_until 5 eval '! about_window' || fail "the About window did not close"
+e2e_wait_until 5 eval '! e2e_about_window' || fail "the About window did not close"
 assert_cmd "the program runs on" e2e_app_running
 assert_eq "$E2E_WINDOW" "$(e2e_find_windows)" "the card is the only window left"
 sleep 0.3
@@ -106,7 +97,7 @@ while ((SECONDS - started < 36)); do sleep 0.5; done
 e2e_click $((x + 166)) $((y + 330))
 sleep 0.4
 e2e_click $((x + 316)) $((y + 37))
-e2e_wait_until 5 about_window || fail "the About window did not open a second time"
+e2e_wait_until 5 e2e_about_window || fail "the About window did not open a second time"
 e2e_click $((x + 60)) $((y + 380))
 e2e_double_click $((x + 60)) $((y + 380))
 sleep 0.5

@@ -14,24 +14,15 @@
 source "$(dirname "$0")/lib.sh"
 e2e_init "$@"
 
-# The program's visible window other than the card, if any.
-about_window() {
-    local id
-    for id in $(e2e_find_windows); do
-        [[ "$id" != "$E2E_WINDOW" ]] && echo "$id" && return 0
-    done
-    return 1
-}
-
-no_about_window() { ! about_window >/dev/null; }
+no_about_window() { ! e2e_about_window >/dev/null; }
 
 # Opens the About window from the card at (x, y) and sets ABOUT to its id.
 open_about() {
     e2e_click $((x + 166)) $((y + 330))
     sleep 0.4
     e2e_click $((x + 316)) $((y + 37))
-    e2e_wait_until 5 about_window || fail "no About window appeared ($1)"
-    ABOUT=$(about_window)
+    e2e_wait_until 5 e2e_about_window || fail "no About window appeared ($1)"
+    ABOUT=$(e2e_about_window)
 }
 
 # Points of the card face away from the flickering flame: ground, cross,
@@ -160,16 +151,8 @@ assert_pixel_differs "$shot" 332 600 "#FFFFFF" 60 "card centre at 192 dpi"
 e2e_click $((x + 332)) $((y + 660))
 sleep 0.4
 e2e_click $((x + 632)) $((y + 74))
-about=""
-about_open() {
-    local id
-    for id in $(e2e_find_windows); do
-        [[ "$id" != "$E2E_WINDOW" ]] && about=$id && return 0
-    done
-    return 1
-}
-e2e_wait_until 5 about_open || fail "no About window appeared at 192 dpi"
-read -r ax ay aw ah < <(e2e_geometry "$about")
+e2e_wait_until 5 e2e_about_window || fail "no About window appeared at 192 dpi"
+read -r ax ay aw ah < <(e2e_geometry "$(e2e_about_window)")
 assert_eq "400 254" "$aw $ah" "About window size at 192 dpi"
 
 e2e_stop_x
