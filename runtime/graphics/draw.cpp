@@ -165,19 +165,29 @@ void copyScaled(Bitmap& dst, const Rect& visible, const Bitmap& src, const Axis&
     // honoured, colours are weighted by their alpha (premultiplied) so that
     // transparent pixels lend no colour to the mix.
     const int cols = visible.width;
-    int rowMin = tapsY.front().index, rowMax = rowMin;
-    for (const Tap& t : tapsY) rowMin = std::min(rowMin, t.index), rowMax = std::max(rowMax, t.index);
     std::vector<float> weightX(std::size_t(cols), 0.0f);
     for (int i = 0; i < cols; ++i)
         for (std::size_t t = firstX[std::size_t(i)]; t < firstX[std::size_t(i) + 1]; ++t) weightX[std::size_t(i)] += tapsX[t].weight;
 
-    std::vector<float> rows(std::size_t(rowMax - rowMin + 1) * std::size_t(cols) * 4, 0.0f);
-    std::vector<char> rowNeeded(std::size_t(rowMax - rowMin + 1), 0);
-    for (const Tap& t : tapsY) rowNeeded[std::size_t(t.index - rowMin)] = 1;
-    for (int sy = rowMin; sy <= rowMax; ++sy) {
-        if (!rowNeeded[std::size_t(sy - rowMin)]) continue;
+    // Destination rows read source rows in order (backwards when mirrored),
+    // each a short run of neighbours, so the filtered rows are kept in a ring
+    // just deep enough for the longest run: shrinking a whole picture needs
+    // a few rows of floats, not a float copy of the picture.
+    std::size_t depth = 1;
+    for (std::size_t y = 0; y + 1 < firstY.size(); ++y) {
+        int lo = tapsY[firstY[y]].index, hi = lo;
+        for (std::size_t t = firstY[y]; t < firstY[y + 1]; ++t)
+            lo = std::min(lo, tapsY[t].index), hi = std::max(hi, tapsY[t].index);
+        if (firstY[y] < firstY[y + 1]) depth = std::max(depth, std::size_t(hi - lo + 1));
+    }
+    std::vector<float> ring(depth * std::size_t(cols) * 4, 0.0f);
+    std::vector<int> ringRow(depth, -1);
+    auto filteredRow = [&](int sy) -> const float* {
+        const std::size_t slot = std::size_t(sy) % depth;
+        float* out = ring.data() + slot * std::size_t(cols) * 4;
+        if (ringRow[slot] == sy) return out;
+        ringRow[slot] = sy;
         const Pixel* in = src.row(sy);
-        float* out = rows.data() + std::size_t(sy - rowMin) * std::size_t(cols) * 4;
         for (int i = 0; i < cols; ++i, out += 4) {
             float a = 0, r = 0, g = 0, b = 0;
             for (std::size_t t = firstX[std::size_t(i)]; t < firstX[std::size_t(i) + 1]; ++t) {
@@ -192,13 +202,17 @@ void copyScaled(Bitmap& dst, const Rect& visible, const Bitmap& src, const Axis&
             }
             out[0] = a, out[1] = r, out[2] = g, out[3] = b;
         }
-    }
+        return ring.data() + slot * std::size_t(cols) * 4;
+    };
+    std::vector<const float*> tapRows;
 
     for (int y = visible.y; y < visible.bottom(); ++y) {
         const std::size_t ty0 = firstY[std::size_t(y - visible.y)], ty1 = firstY[std::size_t(y - visible.y) + 1];
         float weightY = 0;
         for (std::size_t t = ty0; t < ty1; ++t) weightY += tapsY[t].weight;
         if (weightY <= 0.0f) continue;
+        tapRows.clear();
+        for (std::size_t t = ty0; t < ty1; ++t) tapRows.push_back(filteredRow(tapsY[t].index));
         Pixel* out = dst.row(y) + visible.x;
         for (int i = 0; i < cols; ++i) {
             const float sumW = weightX[std::size_t(i)] * weightY;
@@ -206,7 +220,7 @@ void copyScaled(Bitmap& dst, const Rect& visible, const Bitmap& src, const Axis&
             if (sumW < 0.5f) continue;
             float sa = 0, sr = 0, sg = 0, sb = 0;
             for (std::size_t t = ty0; t < ty1; ++t) {
-                const float* v = rows.data() + (std::size_t(tapsY[t].index - rowMin) * std::size_t(cols) + std::size_t(i)) * 4;
+                const float* v = tapRows[t - ty0] + std::size_t(i) * 4;
                 const float w = tapsY[t].weight;
                 sa += w * v[0], sr += w * v[1], sg += w * v[2], sb += w * v[3];
             }
