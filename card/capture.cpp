@@ -26,7 +26,7 @@ void CardForm::TimerScreenShots_Timer() {
     const auto time = rt::Time();
     const std::string file = captureFileName(program_.AppFolder, date, time);
     // The file of this second already holds this very image.
-    if (file == lastCaptureFile_ && lastCaptureImage_ && *lastCaptureImage_ == image->image) return;
+    if (file == lastCaptureFile_ && lastCaptureImage_ && *lastCaptureImage_ == image->image()) return;
     try {
         rt::SavePicture(image, file);
     } catch (const rt::RuntimeError& error) {
@@ -39,7 +39,7 @@ void CardForm::TimerScreenShots_Timer() {
         return;
     }
     lastCaptureFile_ = file;
-    lastCaptureImage_ = image->image;
+    lastCaptureImage_ = image->image();
 }
 
 void CardForm::Command20_Click() {

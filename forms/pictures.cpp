@@ -85,7 +85,7 @@ rt::PictureRef picture(Asset asset) {
     static std::array<rt::PictureRef, std::size_t(Asset::HandCursor) + 1> decoded;
     rt::PictureRef& slot = decoded[std::size_t(asset)];
     if (!slot) {
-        auto decodedPicture = std::const_pointer_cast<rt::Picture>(rt::decodePicture(bytesOf(asset)));
+        auto decodedPicture = std::const_pointer_cast<rt::Picture>(rt::decodePictureOnFirstUse(bytesOf(asset)));
         // The 2x drawing is decoded only when a high-density screen first
         // draws it.
         if (const auto sharp = bytesAt2x(asset); !sharp.empty())

@@ -12,7 +12,7 @@ Canvas::Canvas(std::function<void(const Rect&)> invalidate, int scale)
 void drawPicture(Bitmap& dst, const Rect& dstRect, const Picture& picture, const Rect& src, const Rect& clip,
                  bool honourAlpha, int scale) {
     const Picture& drawing = picture.drawingFor(scale);
-    stretchBlit(dst, dstRect, drawing.image, src.scaled(picture.drawingScale(drawing)), clip, honourAlpha);
+    stretchBlit(dst, dstRect, drawing.image(), src.scaled(picture.drawingScale(drawing)), clip, honourAlpha);
 }
 
 void Canvas::setBackColor(OleColor colour) {
@@ -92,15 +92,15 @@ PictureRef Canvas::image() const {
     if (autoRedraw_) stretchBlit(device, device.bounds(), persistent_, device.bounds(), device.bounds(), false);
     else paintBackground(device);
     if (scale_ == 1) {
-        result->image = std::move(device);
+        result->image() = std::move(device);
         return result;
     }
     // The logical picture is the device image averaged down.
-    result->image = Bitmap(width_, height_);
-    stretchBlit(result->image, result->image.bounds(), device, device.bounds(), result->image.bounds(), false);
+    result->image() = Bitmap(width_, height_);
+    stretchBlit(result->image(), result->image().bounds(), device, device.bounds(), result->image().bounds(), false);
     auto sharp = std::make_shared<Picture>();
     sharp->format = PictureFormat::Bmp;
-    sharp->image = std::move(device);
+    sharp->image() = std::move(device);
     result->variants.push_back(std::make_shared<const PictureVariant>(scale_, std::move(sharp)));
     return result;
 }
@@ -117,14 +117,14 @@ void Canvas::render(Bitmap& dst, int originX, int originY, const Rect& clip) con
     dst.fill(area, colourToPixel(backColor_));
     if (picture_)
         drawPicture(dst, Rect{0, 0, picture_->width(), picture_->height()}.scaled(scale_).offset(originX, originY),
-                    *picture_, picture_->image.bounds(), area, true, scale_);
+                    *picture_, picture_->image().bounds(), area, true, scale_);
 }
 
 void Canvas::paintBackground(Bitmap& target) const {
     target.fill(target.bounds(), colourToPixel(backColor_));
     if (picture_)
         drawPicture(target, Rect{0, 0, picture_->width(), picture_->height()}.scaled(scale_), *picture_,
-                    picture_->image.bounds(), target.bounds(), true, scale_);
+                    picture_->image().bounds(), target.bounds(), true, scale_);
 }
 
 void Canvas::rebuildPersistent() {

@@ -135,7 +135,7 @@ bool saveThroughUnnamedFile(const std::string& bytes, const std::filesystem::pat
 
 void SavePicture(const PictureRef& picture, const std::string& path) {
     if (!picture) throw RuntimeError(ErrorCode::InvalidPicture, "Invalid picture");
-    const std::string bytes = encodeBmp24(picture->image);
+    const std::string bytes = encodeBmp24(picture->image());
     const std::filesystem::path target(path);
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
     std::error_code ec;

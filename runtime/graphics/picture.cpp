@@ -11,6 +11,7 @@
 
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "draw.h"
 #include "errors.h"
@@ -226,15 +227,15 @@ PictureRef decodeIconFile(std::span<const std::uint8_t> bytes) {
     picture->format = type == 2 ? PictureFormat::Cursor : PictureFormat::Icon;
     if (isPng(data)) {
         checkPng(data);
-        picture->image = decodeWithStb(data);
+        picture->image() = decodeWithStb(data);
     } else {
-        picture->image = decodeIconBitmap(Reader(data));
+        picture->image() = decodeIconBitmap(Reader(data));
     }
     if (type == 2) {
         picture->hotspotX = hotspotX;
         picture->hotspotY = hotspotY;
     }
-    picture->hasTransparency = anyTransparent(picture->image);
+    picture->hasTransparency = anyTransparent(picture->image());
     return picture;
 }
 
@@ -364,14 +365,14 @@ PictureRef decodePicture(std::span<const std::uint8_t> bytes) {
     } else {
         invalid();
     }
-    picture->image = decodeWithStb(bytes);
+    picture->image() = decodeWithStb(bytes);
     if (picture->format == PictureFormat::Gif) {
         // Only the transparent colour index is see-through in a GIF.
-        picture->hasTransparency = anyTransparent(picture->image);
+        picture->hasTransparency = anyTransparent(picture->image());
     } else {
         // Bitmaps and JPEGs are drawn opaque, whatever a 32-bit bitmap's
         // fourth byte holds.
-        makeOpaque(picture->image);
+        makeOpaque(picture->image());
     }
     return picture;
 }
@@ -418,6 +419,37 @@ std::string encodeBmp24(const Bitmap& image) {
 
 namespace rt {
 
+PictureRef decodePictureOnFirstUse(std::span<const std::uint8_t> bytes) {
+    if (!startsWith(bytes, {0xFF, 0xD8, 0xFF})) return decodePicture(bytes);
+    checkJpeg(bytes);
+    int w = 0, h = 0, channels = 0;
+    if (bytes.size() > std::size_t(std::numeric_limits<int>::max()) ||
+        !stbi_info_from_memory(bytes.data(), int(bytes.size()), &w, &h, &channels) || w <= 0 || h <= 0 ||
+        w > kMaxSide || h > kMaxSide)
+        invalid();
+    auto picture = std::make_shared<Picture>();
+    picture->format = PictureFormat::Jpeg;
+    picture->pendingBytes_ = bytes;
+    picture->pendingWidth_ = w;
+    picture->pendingHeight_ = h;
+    return picture;
+}
+
+const Bitmap& Picture::image() const {
+    if (!pendingBytes_.empty()) {
+        // JPEGs are drawn opaque.
+        image_ = decodeWithStb(pendingBytes_);
+        makeOpaque(image_);
+        pendingBytes_ = {};
+    }
+    return image_;
+}
+
+Bitmap& Picture::image() {
+    std::as_const(*this).image();
+    return image_;
+}
+
 const PictureRef& PictureVariant::picture() const {
     if (!tried_) {
         tried_ = true;
@@ -457,9 +489,9 @@ PictureRef pictureAtScale(const PictureRef& picture, int scale) {
     auto scaled = std::make_shared<Picture>();
     scaled->format = picture->format;
     scaled->hasTransparency = picture->hasTransparency;
-    scaled->image = Bitmap(picture->width() * scale, picture->height() * scale, 0);
-    stretchBlit(scaled->image, scaled->image.bounds(), drawing.image, drawing.image.bounds(),
-                scaled->image.bounds(), false);
+    scaled->image() = Bitmap(picture->width() * scale, picture->height() * scale, 0);
+    stretchBlit(scaled->image(), scaled->image().bounds(), drawing.image(), drawing.image().bounds(),
+                scaled->image().bounds(), false);
     scaled->hotspotX = factor == 1 ? picture->hotspotX * scale : drawing.hotspotX * scale / factor;
     scaled->hotspotY = factor == 1 ? picture->hotspotY * scale : drawing.hotspotY * scale / factor;
     return scaled;

@@ -41,17 +41,21 @@ private:
 
 struct Picture {
     PictureFormat format = PictureFormat::Bmp;
-    Bitmap image;  // alpha 0 where an icon, cursor or GIF is transparent
     int hotspotX = 0;  // cursors only
     int hotspotY = 0;
     bool hasTransparency = false;
     // Drawings of the same picture at higher resolution. The picture's size
-    // is always that of image, in logical pixels: the variants are a drawing
-    // matter only.
+    // is always that of image(), in logical pixels: the variants are a
+    // drawing matter only.
     std::vector<std::shared_ptr<const PictureVariant>> variants;
 
-    int width() const { return image.width(); }
-    int height() const { return image.height(); }
+    // The pixels, alpha 0 where an icon, cursor or GIF is transparent. A
+    // picture from decodePictureOnFirstUse is decoded by the first call.
+    const Bitmap& image() const;
+    Bitmap& image();
+
+    int width() const { return pendingBytes_.empty() ? image_.width() : pendingWidth_; }
+    int height() const { return pendingBytes_.empty() ? image_.height() : pendingHeight_; }
 
     // The drawing to use at `scale` device pixels per logical pixel: the
     // variant made for that scale, else the smallest one above it, else the
@@ -61,6 +65,14 @@ struct Picture {
     // How many of the drawing's pixels make one logical pixel: 1 for the
     // picture itself, the variant's scale otherwise.
     int drawingScale(const Picture& drawing) const { return drawing.width() / std::max(1, width()); }
+
+private:
+    friend PictureRef decodePictureOnFirstUse(std::span<const std::uint8_t> bytes);
+    mutable Bitmap image_;
+    // A JPEG known only by its header so far: its bytes and its size.
+    mutable std::span<const std::uint8_t> pendingBytes_;
+    int pendingWidth_ = 0;
+    int pendingHeight_ = 0;
 };
 
 // Decodes a picture file held in memory. Accepts baseline JPEG, 24-bit (and
@@ -69,6 +81,13 @@ struct Picture {
 // rt::RuntimeError (runtime/graphics/errors.h) with the "Invalid picture" error for
 // anything it cannot read; never reads outside the given bytes.
 PictureRef decodePicture(std::span<const std::uint8_t> bytes);
+
+// For the program's own picture files, whose bytes outlive the picture and
+// are known to be sound: as decodePicture, except that a JPEG's pixels are
+// decoded only when first asked for, so that a window can be laid out from
+// pictures it does not show yet without paying for their pixels. Throws as
+// decodePicture does for a header it cannot read.
+PictureRef decodePictureOnFirstUse(std::span<const std::uint8_t> bytes);
 
 // The picture drawn at `scale` times its size for a device of that scale,
 // with its hot spot scaled to match: the variant made for that scale where

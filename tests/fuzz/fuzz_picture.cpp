@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const rt::PictureRef picture = rt::decodePicture(std::span<const std::uint8_t>(data, size));
         if (!picture || picture->width() <= 0 || picture->height() <= 0 || picture->width() > 4096 ||
             picture->height() > 4096 ||
-            picture->image.pixels().size() != std::size_t(picture->width()) * std::size_t(picture->height()))
+            picture->image().pixels().size() != std::size_t(picture->width()) * std::size_t(picture->height()))
             std::abort();
     } catch (const rt::RuntimeError& e) {
         if (e.code() != rt::ErrorCode::InvalidPicture) std::abort();

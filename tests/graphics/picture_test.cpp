@@ -71,10 +71,10 @@ TEST(PictureDecoding, Bmp24RowsComeOutTopDownInArgb) {
     EXPECT_EQ(p->format, PictureFormat::Bmp);
     ASSERT_EQ(p->width(), 2);
     ASSERT_EQ(p->height(), 2);
-    EXPECT_EQ(p->image.at(0, 0), 0xFFFF0000u);
-    EXPECT_EQ(p->image.at(1, 0), 0xFF00FF00u);
-    EXPECT_EQ(p->image.at(0, 1), 0xFF0000FFu);
-    EXPECT_EQ(p->image.at(1, 1), 0xFFFFFFFFu);
+    EXPECT_EQ(p->image().at(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(p->image().at(1, 0), 0xFF00FF00u);
+    EXPECT_EQ(p->image().at(0, 1), 0xFF0000FFu);
+    EXPECT_EQ(p->image().at(1, 1), 0xFFFFFFFFu);
     EXPECT_FALSE(p->hasTransparency);
 }
 
@@ -91,7 +91,7 @@ TEST(PictureDecoding, EncodeBmp24RoundTripsOddWidths) {
     EXPECT_EQ(std::uint8_t(file[39]), 3780 >> 8);
     const Bytes bytes(file.begin(), file.end());
     const PictureRef p = decode(bytes);
-    EXPECT_EQ(p->image, image);
+    EXPECT_EQ(p->image(), image);
 }
 
 TEST(PictureDecoding, IconAndMaskBecomesAlpha) {
@@ -99,10 +99,10 @@ TEST(PictureDecoding, IconAndMaskBecomesAlpha) {
     EXPECT_EQ(p->format, PictureFormat::Icon);
     ASSERT_EQ(p->width(), 2);
     ASSERT_EQ(p->height(), 2);
-    EXPECT_EQ(p->image.at(0, 0), 0xFFFF0000u);
-    EXPECT_EQ(pixelAlpha(p->image.at(1, 0)), 0);
-    EXPECT_EQ(p->image.at(0, 1), 0xFF0000FFu);
-    EXPECT_EQ(p->image.at(1, 1), 0xFFFFFFFFu);
+    EXPECT_EQ(p->image().at(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(pixelAlpha(p->image().at(1, 0)), 0);
+    EXPECT_EQ(p->image().at(0, 1), 0xFF0000FFu);
+    EXPECT_EQ(p->image().at(1, 1), 0xFFFFFFFFu);
     EXPECT_TRUE(p->hasTransparency);
     EXPECT_EQ(p->hotspotX, 0);
 }
@@ -116,10 +116,10 @@ TEST(PictureDecoding, PalettedIconsReadTheirIndices) {
     img.insert(img.end(), {0x21, 0, 0, 0});  // top row: 2 1
     testimg::maskRows(img, {{0, 0}, {1, 0}});
     const PictureRef p = decode(testimg::iconFile(1, 2, 2, img));
-    EXPECT_EQ(p->image.at(0, 0), 0xFF0000FFu);
-    EXPECT_EQ(p->image.at(1, 0), 0xFF00FF00u);
-    EXPECT_EQ(pixelAlpha(p->image.at(0, 1)), 0);
-    EXPECT_EQ(p->image.at(1, 1), 0xFF0000FFu);
+    EXPECT_EQ(p->image().at(0, 0), 0xFF0000FFu);
+    EXPECT_EQ(p->image().at(1, 0), 0xFF00FF00u);
+    EXPECT_EQ(pixelAlpha(p->image().at(0, 1)), 0);
+    EXPECT_EQ(p->image().at(1, 1), 0xFF0000FFu);
 
     // 1-bit: a 9-pixel row crosses a byte boundary.
     Bytes mono;
@@ -129,7 +129,7 @@ TEST(PictureDecoding, PalettedIconsReadTheirIndices) {
     testimg::maskRows(mono, {{0, 0, 0, 0, 0, 0, 0, 0, 0}});
     const PictureRef m = decode(testimg::iconFile(1, 9, 1, mono));
     ASSERT_EQ(m->width(), 9);
-    for (int x = 0; x < 9; ++x) EXPECT_EQ(m->image.at(x, 0), x % 2 == 0 ? 0xFFFFFFFFu : 0xFF000000u) << x;
+    for (int x = 0; x < 9; ++x) EXPECT_EQ(m->image().at(x, 0), x % 2 == 0 ? 0xFFFFFFFFu : 0xFF000000u) << x;
     EXPECT_FALSE(m->hasTransparency);
 }
 
@@ -139,8 +139,8 @@ TEST(PictureDecoding, ThirtyTwoBitIconUsesItsAlphaChannel) {
     img.insert(img.end(), {0x10, 0x20, 0x30, 0xFF, 0x10, 0x20, 0x30, 0x00});
     testimg::maskRows(img, {{0, 0}});  // the mask would say opaque; alpha wins
     const PictureRef p = decode(testimg::iconFile(1, 2, 1, img));
-    EXPECT_EQ(p->image.at(0, 0), 0xFF302010u);
-    EXPECT_EQ(pixelAlpha(p->image.at(1, 0)), 0);
+    EXPECT_EQ(p->image().at(0, 0), 0xFF302010u);
+    EXPECT_EQ(pixelAlpha(p->image().at(1, 0)), 0);
     EXPECT_TRUE(p->hasTransparency);
 }
 
@@ -149,17 +149,17 @@ TEST(PictureDecoding, CursorKeepsItsHotSpot) {
     EXPECT_EQ(p->format, PictureFormat::Cursor);
     EXPECT_EQ(p->hotspotX, 1);
     EXPECT_EQ(p->hotspotY, 0);
-    EXPECT_EQ(pixelAlpha(p->image.at(1, 0)), 0);
+    EXPECT_EQ(pixelAlpha(p->image().at(1, 0)), 0);
 }
 
 TEST(PictureDecoding, PngInsideAnIcon) {
     const std::vector<std::uint8_t> rgba = {255, 0, 0, 255, 0, 0, 255, 0, 0, 255, 0, 128, 1, 2, 3, 255};
     const PictureRef p = decode(testimg::iconFile(1, 2, 2, pngOf(2, 2, rgba)));
     EXPECT_EQ(p->format, PictureFormat::Icon);
-    EXPECT_EQ(p->image.at(0, 0), 0xFFFF0000u);
-    EXPECT_EQ(pixelAlpha(p->image.at(1, 0)), 0);
-    EXPECT_EQ(p->image.at(0, 1), 0x8000FF00u);
-    EXPECT_EQ(p->image.at(1, 1), 0xFF010203u);
+    EXPECT_EQ(p->image().at(0, 0), 0xFFFF0000u);
+    EXPECT_EQ(pixelAlpha(p->image().at(1, 0)), 0);
+    EXPECT_EQ(p->image().at(0, 1), 0x8000FF00u);
+    EXPECT_EQ(p->image().at(1, 1), 0xFF010203u);
     EXPECT_TRUE(p->hasTransparency);
 }
 
@@ -168,13 +168,13 @@ TEST(PictureDecoding, GifFirstFrameWithTransparentIndex) {
     const PictureRef p = decode(testimg::gif(3, 1, palette, {0, 1, 3}, 0));
     EXPECT_EQ(p->format, PictureFormat::Gif);
     ASSERT_EQ(p->width(), 3);
-    EXPECT_EQ(pixelAlpha(p->image.at(0, 0)), 0);
-    EXPECT_EQ(p->image.at(1, 0), 0xFFFF0000u);
-    EXPECT_EQ(p->image.at(2, 0), 0xFF0000FFu);
+    EXPECT_EQ(pixelAlpha(p->image().at(0, 0)), 0);
+    EXPECT_EQ(p->image().at(1, 0), 0xFFFF0000u);
+    EXPECT_EQ(p->image().at(2, 0), 0xFF0000FFu);
     EXPECT_TRUE(p->hasTransparency);
 
     const PictureRef opaque = decode(testimg::gif(2, 1, palette, {0, 2}));
-    EXPECT_EQ(opaque->image.at(0, 0), 0xFF090909u);
+    EXPECT_EQ(opaque->image().at(0, 0), 0xFF090909u);
     EXPECT_FALSE(opaque->hasTransparency);
 }
 
@@ -183,7 +183,7 @@ TEST(PictureDecoding, JpegDecodesOpaqueNearItsColour) {
     EXPECT_EQ(p->format, PictureFormat::Jpeg);
     ASSERT_EQ(p->width(), 16);
     ASSERT_EQ(p->height(), 8);
-    const Pixel c = p->image.at(5, 5);
+    const Pixel c = p->image().at(5, 5);
     EXPECT_EQ(pixelAlpha(c), 0xFF);
     EXPECT_NEAR(pixelRed(c), 200, 4);
     EXPECT_NEAR(pixelGreen(c), 40, 4);
@@ -317,7 +317,7 @@ namespace {
 
 std::shared_ptr<Picture> solidPicture(int w, int h, Pixel p) {
     auto picture = std::make_shared<Picture>();
-    picture->image = Bitmap(w, h, p);
+    picture->image() = Bitmap(w, h, p);
     return picture;
 }
 
@@ -335,22 +335,22 @@ TEST(PictureVariants, EachScaleDrawsFromTheBestDrawingThatFits) {
     picture->variants.push_back(std::make_shared<const PictureVariant>(3, std::span<const std::uint8_t>(junk)));
 
     EXPECT_EQ(&picture->drawingFor(1), picture.get());
-    EXPECT_EQ(picture->drawingFor(2).image.at(0, 0), rgbPixel(2, 2, 2));
+    EXPECT_EQ(picture->drawingFor(2).image().at(0, 0), rgbPixel(2, 2, 2));
     EXPECT_EQ(picture->drawingScale(picture->drawingFor(2)), 2);
-    EXPECT_EQ(picture->drawingFor(3).image.width(), 4) << "the largest drawing below 3x";
-    EXPECT_EQ(picture->drawingFor(4).image.width(), 4) << "the 4x drawing has the wrong size";
+    EXPECT_EQ(picture->drawingFor(3).image().width(), 4) << "the largest drawing below 3x";
+    EXPECT_EQ(picture->drawingFor(4).image().width(), 4) << "the 4x drawing has the wrong size";
     EXPECT_EQ(picture->width(), 2) << "the size stays logical";
 
     // With a 3x drawing too, 2x stays exact and 3x takes its own.
     picture->variants.push_back(std::make_shared<const PictureVariant>(3, solidPicture(6, 9, rgbPixel(3, 3, 3))));
-    EXPECT_EQ(picture->drawingFor(2).image.at(0, 0), rgbPixel(2, 2, 2));
-    EXPECT_EQ(picture->drawingFor(3).image.at(0, 0), rgbPixel(3, 3, 3));
-    EXPECT_EQ(picture->drawingFor(4).image.at(0, 0), rgbPixel(3, 3, 3));
+    EXPECT_EQ(picture->drawingFor(2).image().at(0, 0), rgbPixel(2, 2, 2));
+    EXPECT_EQ(picture->drawingFor(3).image().at(0, 0), rgbPixel(3, 3, 3));
+    EXPECT_EQ(picture->drawingFor(4).image().at(0, 0), rgbPixel(3, 3, 3));
 }
 
 TEST(PictureVariants, AtAScaleCursorsTakeTheirDrawingOrAreScaledSmoothlyWithTheirHotSpot) {
     auto cursor = solidPicture(2, 1, rgbPixel(0, 0, 0));
-    cursor->image.at(1, 0) = rgbPixel(255, 255, 255);
+    cursor->image().at(1, 0) = rgbPixel(255, 255, 255);
     cursor->hotspotX = 1;
     cursor->format = PictureFormat::Cursor;
     EXPECT_EQ(pictureAtScale(cursor, 1), cursor);
@@ -361,7 +361,7 @@ TEST(PictureVariants, AtAScaleCursorsTakeTheirDrawingOrAreScaledSmoothlyWithThei
     EXPECT_EQ(tripled->hotspotX, 3);
     EXPECT_EQ(tripled->hotspotY, 0);
     // Smoothly: the columns between black and white are grey.
-    const int middle = pixelRed(tripled->image.at(2, 1));
+    const int middle = pixelRed(tripled->image().at(2, 1));
     EXPECT_GT(middle, 20);
     EXPECT_LT(middle, 235);
 

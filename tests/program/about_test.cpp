@@ -145,7 +145,7 @@ TEST(AboutWindow, BackgroundIsTheAboutPictureStretchedOverTheWholeWindow) {
     for (int y = 2; y < w.bounds.height - 2; y += 3)
         for (int x = 2; x < w.bounds.width - 2; x += 3) {
             if (!w.shape->contains(x, y) || covered(x, y)) continue;
-            const rt::Pixel expected = background->image.at(std::min(int((x - 1 + 0.5) * sx), background->width() - 1),
+            const rt::Pixel expected = background->image().at(std::min(int((x - 1 + 0.5) * sx), background->width() - 1),
                                                              std::min(int((y - 1 + 0.5) * sy), background->height() - 1));
             const int d = channelDistance(w.screen.at(x, y), expected);
             total += d;
@@ -179,7 +179,7 @@ Ink inkOf(const HeadlessWindow& w, const AboutForm& about, const rt::Label& labe
     for (int y = area.y; y < area.y + area.height; ++y)
         for (int x = area.x; x < area.x + area.width; ++x) {
             if (!client.contains(x, y) || about.PictureClose.framePixelBounds().contains(x, y)) continue;
-            const rt::Pixel shown = w.screen.at(x, y), behind = image->image.at(x - client.x, y - client.y);
+            const rt::Pixel shown = w.screen.at(x, y), behind = image->image().at(x - client.x, y - client.y);
             const int weight = channelDistance(shown, behind);
             if (weight < 24) continue;
             ++ink.count;
@@ -264,7 +264,7 @@ TEST(AboutWindow, LabelsShowCentredTransparentTextInTheirColoursAtBothDensities)
         ASSERT_EQ(close.width, glyph->width());
         for (int y = 0; y < close.height; ++y)
             for (int x = 0; x < close.width; ++x)
-                ASSERT_EQ(w.screen.at(close.x + x, close.y + y) & 0xFFFFFFu, glyph->image.at(x, y) & 0xFFFFFFu);
+                ASSERT_EQ(w.screen.at(close.x + x, close.y + y) & 0xFFFFFFu, glyph->image().at(x, y) & 0xFFFFFFu);
     }
 }
 

@@ -34,9 +34,9 @@ rt::Pixel red(int r) { return rt::rgbPixel(r, 0, 0); }
 TEST(Command1, OutlinesFormADarkRedBandAlongTheCardFaceEdge) {
     CardSession s;
     CardForm& card = s.card();
-    const rt::Bitmap before = card.Picture1(0).Image()->image;
+    const rt::Bitmap before = card.Picture1(0).Image()->image();
     card.Command1.Click();
-    const rt::Bitmap after = card.Picture1(0).Image()->image;
+    const rt::Bitmap after = card.Picture1(0).Image()->image();
     ASSERT_EQ(after.width(), 333);
     ASSERT_EQ(after.height(), 415);
 
@@ -79,7 +79,7 @@ TEST(Command1, EveryPassHasItsOwnShade) {
         const int column = (width - b - 8) / 15;
         card.Picture1(0).setWidth(float(width));
         card.Command1.Click();
-        const rt::Bitmap image = card.Picture1(0).Image()->image;
+        const rt::Bitmap image = card.Picture1(0).Image()->image();
         ASSERT_LT(column, image.width());
         EXPECT_EQ(image.at(column, 300), red(shadeOfPass(b))) << "pass " << b;
     }
@@ -88,11 +88,11 @@ TEST(Command1, EveryPassHasItsOwnShade) {
 TEST(Command1, ASecondClickDrawsTheSameAndTheNextFrameCoversTheUpperBand) {
     CardSession s;
     CardForm& card = s.card();
-    const rt::Bitmap before = card.Picture1(0).Image()->image;
+    const rt::Bitmap before = card.Picture1(0).Image()->image();
     card.Command1.Click();
-    const rt::Bitmap once = card.Picture1(0).Image()->image;
+    const rt::Bitmap once = card.Picture1(0).Image()->image();
     card.Command1.Click();
-    const rt::Bitmap twice = card.Picture1(0).Image()->image;
+    const rt::Bitmap twice = card.Picture1(0).Image()->image();
     EXPECT_NE(once, before);
     EXPECT_EQ(twice, once);
 
@@ -104,8 +104,8 @@ TEST(Command1, ASecondClickDrawsTheSameAndTheNextFrameCoversTheUpperBand) {
         s.advanceBy(1.0 / 64);
     }
     ASSERT_NE(card.LastFrameTime, lastChange);
-    const rt::Bitmap next = card.Picture1(0).Image()->image;
-    const rt::Bitmap& frame = card.Picture1(painted).Picture()->image;
+    const rt::Bitmap next = card.Picture1(0).Image()->image();
+    const rt::Bitmap& frame = card.Picture1(painted).Picture()->image();
     // The frame fills the top 5/9 of the card face: 6225 / 1.8 twips, 231 rows.
     for (int y = 0; y < 415; ++y)
         for (int x : {0, 5, 13, 100, 319, 332}) {
@@ -119,9 +119,9 @@ TEST(Image1, Picture3TakesThePieceOfTheCardBeneathIt) {
         SCOPED_TRACE(dpi);
         CardSession s(atDpi(dpi));
         CardForm& card = s.card();
-        const rt::Bitmap& cardPicture = card.Picture1(0).Picture()->image;
+        const rt::Bitmap& cardPicture = card.Picture1(0).Picture()->image();
         const rt::Rect box = card.Picture3.pixelBounds();  // on the card face
-        EXPECT_NE(card.Picture3.Image()->image.at(0, 0), cardPicture.at(box.x, box.y));
+        EXPECT_NE(card.Picture3.Image()->image().at(0, 0), cardPicture.at(box.x, box.y));
 
         // Drawing on the card face must not leak into the copy: it is taken
         // from the card picture as loaded.
@@ -129,7 +129,7 @@ TEST(Image1, Picture3TakesThePieceOfTheCardBeneathIt) {
         card.Picture1(0).Line(rt::DrawingSurface::kLineBox, float(box.x + 2) * t, float(box.y + 2) * t,
                               float(box.right() - 2) * t, float(box.bottom() - 2) * t, rt::RGB(0, 255, 0));
         card.Image1.Click();
-        const rt::Bitmap copy = card.Picture3.Image()->image;
+        const rt::Bitmap copy = card.Picture3.Image()->image();
         ASSERT_EQ(copy.width(), box.width);
         ASSERT_EQ(copy.height(), box.height);
         for (int y = 0; y < copy.height(); ++y)
@@ -148,7 +148,7 @@ TEST(Image1, Picture3TakesThePieceOfTheCardBeneathIt) {
 
         // A second click gives the same copy.
         card.Image1.Click();
-        EXPECT_EQ(card.Picture3.Image()->image, copy);
+        EXPECT_EQ(card.Picture3.Image()->image(), copy);
     }
 }
 

@@ -125,10 +125,10 @@ TEST(FrameCapture, OneFilePerSecondHoldingTheLastImageOfThatSecond) {
     card.Command20.Click();
 
     s.advanceTo(1.3);
-    const rt::Bitmap beforeMark = card.Picture1(0).Image()->image;
+    const rt::Bitmap beforeMark = card.Picture1(0).Image()->image();
     markCardFace(card, 0);
     s.advanceTo(1.99);  // the last tick of second 1 has run
-    const rt::Bitmap endOfSecond1 = card.Picture1(0).Image()->image;
+    const rt::Bitmap endOfSecond1 = card.Picture1(0).Image()->image();
     ASSERT_NE(beforeMark, endOfSecond1);
     s.advanceTo(3.5);
 
@@ -144,9 +144,9 @@ TEST(FrameCapture, OneFilePerSecondHoldingTheLastImageOfThatSecond) {
         EXPECT_EQ(saved->height(), 415);
     }
     const rt::Pixel green = rt::rgbPixel(0, 255, 0);
-    EXPECT_NE(decodeFile(shots / fileOfSecond(0))->image.at(40, 320), green);
-    EXPECT_EQ(decodeFile(shots / fileOfSecond(1))->image, endOfSecond1);
-    EXPECT_EQ(decodeFile(shots / fileOfSecond(3))->image, card.Picture1(0).Image()->image);
+    EXPECT_NE(decodeFile(shots / fileOfSecond(0))->image().at(40, 320), green);
+    EXPECT_EQ(decodeFile(shots / fileOfSecond(1))->image(), endOfSecond1);
+    EXPECT_EQ(decodeFile(shots / fileOfSecond(3))->image(), card.Picture1(0).Image()->image());
 }
 
 TEST(FrameCapture, AnUnchangedImageIsNotWrittenAgainWithinTheSecond) {
@@ -168,11 +168,11 @@ TEST(FrameCapture, AnUnchangedImageIsNotWrittenAgainWithinTheSecond) {
 
     markCardFace(card, 0);
     s.advanceTo(2.7);
-    EXPECT_EQ(decodeFile(second2)->image, card.Picture1(0).Image()->image);
+    EXPECT_EQ(decodeFile(second2)->image(), card.Picture1(0).Image()->image());
 
     // A new second gets its own file even though the image is the same.
     s.advanceTo(3.2);
-    EXPECT_EQ(decodeFile(shots / fileOfSecond(3))->image, card.Picture1(0).Image()->image);
+    EXPECT_EQ(decodeFile(shots / fileOfSecond(3))->image(), card.Picture1(0).Image()->image());
 }
 
 TEST(FrameCapture, FileHoldsTheCardFaceButNothingThatLiesOverIt) {
@@ -198,7 +198,7 @@ TEST(FrameCapture, FileHoldsTheCardFaceButNothingThatLiesOverIt) {
     const rt::PictureRef face = card.Picture1(0).Image();
     ASSERT_EQ(saved->width(), 333);
     ASSERT_EQ(saved->height(), 415);
-    EXPECT_EQ(saved->image, face->image);
+    EXPECT_EQ(saved->image(), face->image());
 
     // Where the panel lies, the screen shows the panel and the file the card.
     const rt::Bitmap& screen = s.cardScreen().screen;
@@ -206,15 +206,15 @@ TEST(FrameCapture, FileHoldsTheCardFaceButNothingThatLiesOverIt) {
     ASSERT_FALSE(panel.empty());
     int differing = 0;
     for (int y = panel.y; y < panel.bottom(); ++y)
-        for (int x = panel.x; x < panel.right(); ++x) differing += screen.at(x, y) != saved->image.at(x, y);
+        for (int x = panel.x; x < panel.right(); ++x) differing += screen.at(x, y) != saved->image().at(x, y);
     EXPECT_GT(differing, panel.width * panel.height / 2);
     // Under the red button the file holds the card picture (the flame strip
     // lies far to the right of it).
     const rt::Rect button = card.Command20.framePixelBounds();
-    const rt::Bitmap& card0 = picture(Asset::CardFace)->image;
+    const rt::Bitmap& card0 = picture(Asset::CardFace)->image();
     for (int y = button.y; y < button.bottom(); ++y)
         for (int x = button.x; x < button.right(); ++x)
-            ASSERT_EQ(saved->image.at(x, y), card0.at(x, y)) << x << "," << y;
+            ASSERT_EQ(saved->image().at(x, y), card0.at(x, y)) << x << "," << y;
 }
 
 // ---------------------------------------------------------------- failures

@@ -27,7 +27,7 @@ bool showsPicture(const rt::platform::HeadlessWindow& w, const rt::Control& cont
     if (r.width != pic->width() || r.height != pic->height()) return false;
     for (int y = 0; y < r.height; ++y)
         for (int x = 0; x < r.width; ++x)
-            if ((w.screen.at(r.x + x, r.y + y) & 0xFFFFFFu) != (pic->image.at(x, y) & 0xFFFFFFu)) return false;
+            if ((w.screen.at(r.x + x, r.y + y) & 0xFFFFFFu) != (pic->image().at(x, y) & 0xFFFFFFu)) return false;
     return true;
 }
 
@@ -175,7 +175,7 @@ TEST(PointerEnd, DoubleClickOnTheCardFaceFirstClicksThenEndsWithExitCodeZero) {
         const auto& w = s.platform().window(window);
         EXPECT_TRUE(w.destroyed);
         const rt::PictureRef glyph = picture(Asset::CloseGlyph);
-        EXPECT_EQ(w.screen.at(closeBox.x + 9, closeBox.y + 9) & 0xFFFFFFu, glyph->image.at(9, 9) & 0xFFFFFFu);
+        EXPECT_EQ(w.screen.at(closeBox.x + 9, closeBox.y + 9) & 0xFFFFFFu, glyph->image().at(9, 9) & 0xFFFFFFu);
     }
 }
 
@@ -382,10 +382,10 @@ TEST(PointerStorm, HundredsOfClicksLeaveTheShowAsAQuietRunPlaysIt) {
     EXPECT_EQ(storm.frameIndex, quiet.frameIndex);
     EXPECT_EQ(storm.frameStep, quiet.frameStep);
     EXPECT_EQ(storm.lastFrameTime, quiet.lastFrameTime);
-    EXPECT_TRUE(storm.face->image.bounds() == quiet.face->image.bounds());
-    EXPECT_TRUE(std::equal(storm.face->image.row(0), storm.face->image.row(0) + storm.face->image.width() *
-                                                                                   storm.face->image.height(),
-                           quiet.face->image.row(0)));
+    EXPECT_TRUE(storm.face->image().bounds() == quiet.face->image().bounds());
+    EXPECT_TRUE(std::equal(storm.face->image().row(0), storm.face->image().row(0) + storm.face->image().width() *
+                                                                                   storm.face->image().height(),
+                           quiet.face->image().row(0)));
 }
 
 TEST(PointerStorm, AboutButtonClickedInTheInstantOfTheHidingTick) {

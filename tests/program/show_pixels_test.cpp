@@ -70,8 +70,8 @@ TEST(ShowPixels, PanelUnrollsFromItsTopCoversTheCardAndFliesAwayWhole) {
     CardSession s;
     ShowRecorder recorder(s);
     CardForm& card = s.card();
-    const rt::Bitmap& panel = picture(Asset::GreetingPanel)->image;
-    const rt::Bitmap& face = picture(Asset::CardFace)->image;
+    const rt::Bitmap& panel = picture(Asset::GreetingPanel)->image();
+    const rt::Bitmap& face = picture(Asset::CardFace)->image();
     const float faceHeight = card.Picture1(0).Height();
 
     s.advanceTo(20.9);
@@ -139,7 +139,7 @@ TEST(ShowPixels, PanelUnrollsFromItsTopCoversTheCardAndFliesAwayWhole) {
             ASSERT_EQ(w.screen.at(x, y), face.at(x, y)) << x << "," << y;
     int matching = 0;
     for (int i = 1; i <= 5; ++i) {
-        const rt::Bitmap& frame = card.Picture1(i).Picture()->image;
+        const rt::Bitmap& frame = card.Picture1(i).Picture()->image();
         bool same = true;
         for (int y = 0; y < band && same; ++y)
             for (int x = 0; x < face.width() && same; ++x) same = w.screen.at(x, y) == frame.at(x, y);
@@ -151,7 +151,7 @@ TEST(ShowPixels, PanelUnrollsFromItsTopCoversTheCardAndFliesAwayWhole) {
 TEST(ShowPixels, ShakenCardFaceShowsShiftedWithTheWindowGroundBesideIt) {
     CardSession s;
     CardForm& card = s.card();
-    const rt::Bitmap& face = picture(Asset::CardFace)->image;
+    const rt::Bitmap& face = picture(Asset::CardFace)->image();
     const rt::Pixel ground = rt::colourToPixel(card.BackColor());
     ASSERT_NE(ground, face.at(0, 300));
     ASSERT_NE(ground, face.at(332, 300));

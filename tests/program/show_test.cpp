@@ -296,7 +296,7 @@ TEST_P(ShowFlamePixels, FrameChangesPresentOnlyTheChangedPixelsOfTheTopFiveNinth
     const int band = int(std::nearbyint(double(card.Picture1(0).Height()) / 1.8 / tpp));
     ASSERT_EQ(band, 231);
     const int scale = s.app().scale();
-    const rt::Bitmap& face = picture(Asset::CardFace)->drawingFor(scale).image;
+    const rt::Bitmap& face = picture(Asset::CardFace)->drawingFor(scale).image();
     ASSERT_EQ(face.width(), 333 * scale);
     const rt::Rect bandRect{0, 0, face.width(), band * scale};
     // Where the frames may differ from each other: the flame's strip, x 159
@@ -307,7 +307,7 @@ TEST_P(ShowFlamePixels, FrameChangesPresentOnlyTheChangedPixelsOfTheTopFiveNinth
     // Tick by tick through the flicker before the shake.
     const double grid = rt::kTimerGranularity;
     int frameTicks = 0, idleTicks = 0, presentingTicks = 0;
-    const rt::Bitmap* onScreen = &picture(Asset::CardFace)->image;
+    const rt::Bitmap* onScreen = &picture(Asset::CardFace)->image();
     for (double t = grid; t < 17.5; t += grid) {
         const std::size_t before = recorder.ticks().size();
         const int presents = s.cardScreen().presents;
@@ -325,7 +325,7 @@ TEST_P(ShowFlamePixels, FrameChangesPresentOnlyTheChangedPixelsOfTheTopFiveNinth
         // frame differs from the one on screen goes to the screen; a frame
         // painted over itself (the first, the card face's own flame) shows
         // nothing new and presents nothing.
-        const rt::Bitmap& frame = card.Picture1(tick.frameBefore).Picture()->image;
+        const rt::Bitmap& frame = card.Picture1(tick.frameBefore).Picture()->image();
         bool differs = false;
         for (int y = 0; y < band && !differs; ++y)
             differs = !std::equal(frame.row(y), frame.row(y) + frame.width(), onScreen->row(y));
@@ -339,7 +339,7 @@ TEST_P(ShowFlamePixels, FrameChangesPresentOnlyTheChangedPixelsOfTheTopFiveNinth
         EXPECT_EQ(w.lastPresented.intersect(flameStrip), w.lastPresented) << "at " << t;
         // The band shows the frame the cursor named before the change; the
         // rest of the card face is untouched.
-        const rt::Bitmap& drawn = card.Picture1(tick.frameBefore).Picture()->drawingFor(scale).image;
+        const rt::Bitmap& drawn = card.Picture1(tick.frameBefore).Picture()->drawingFor(scale).image();
         for (int y = 0; y < face.height(); y += 3)
             for (int x = 0; x < face.width(); x += 3) {
                 const rt::Pixel expected = y < bandRect.height ? drawn.at(x, y) : face.at(x, y);

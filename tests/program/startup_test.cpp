@@ -95,7 +95,7 @@ TEST(Startup, AtTwiceTheDensityTheCardIsTwiceAsLargeAndDrawnSharp) {
     // and holds more detail than the 1x picture enlarged would.
     const rt::PictureRef face = picture(Asset::CardFace);
     EXPECT_EQ(face->width(), 333) << "a picture's size stays logical";
-    const rt::Bitmap& sharp = face->drawingFor(2).image;
+    const rt::Bitmap& sharp = face->drawingFor(2).image();
     ASSERT_EQ(sharp.width(), 666);
     for (int y = 470; y < 830; y += 5)
         for (int x = 0; x < 666; x += 5) {
@@ -104,7 +104,7 @@ TEST(Startup, AtTwiceTheDensityTheCardIsTwiceAsLargeAndDrawnSharp) {
             }
         }
     rt::Bitmap enlarged(666, 830);
-    rt::stretchBlit(enlarged, enlarged.bounds(), face->image, face->image.bounds(), enlarged.bounds(), false);
+    rt::stretchBlit(enlarged, enlarged.bounds(), face->image(), face->image().bounds(), enlarged.bounds(), false);
     EXPECT_GT(detail(w.screen, 470, 800), detail(enlarged, 470, 800) * 11 / 10);
 
     // A click at the card's upper right, in device pixels, shows the buttons
@@ -113,7 +113,7 @@ TEST(Startup, AtTwiceTheDensityTheCardIsTwiceAsLargeAndDrawnSharp) {
     ASSERT_TRUE(s.click(2 * 300, 2 * 40));
     EXPECT_TRUE(card.PictureClose.Visible() && card.PictureAbout.Visible());
     const rt::Rect close = card.PictureClose.framePixelBounds();
-    const rt::Bitmap& glyph = picture(Asset::CloseGlyph)->drawingFor(2).image;
+    const rt::Bitmap& glyph = picture(Asset::CloseGlyph)->drawingFor(2).image();
     ASSERT_EQ(glyph.width(), 36);
     for (int y = 0; y < 36; ++y)
         for (int x = 0; x < 36; ++x)
@@ -226,7 +226,7 @@ TEST(Startup, FirstFrameShowsTheCardFaceInsideTheRoundedShape) {
     const rt::PictureRef face = picture(Asset::CardFace);
     // Below the flame band the screen is the card picture itself.
     for (auto [x, y] : {std::pair{166, 300}, {20, 400}, {310, 390}, {166, 232}})
-        EXPECT_EQ(w.screen.at(x, y), face->image.at(x, y)) << x << "," << y;
+        EXPECT_EQ(w.screen.at(x, y), face->image().at(x, y)) << x << "," << y;
     // The corner pixel lies outside the shape; the pixel inside it does not.
     EXPECT_FALSE(w.shape->contains(0, 0));
     EXPECT_TRUE(w.shape->contains(11, 0));

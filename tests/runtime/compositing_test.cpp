@@ -101,8 +101,8 @@ TEST(Compositing, ResizingLosesScreenOnlyDrawingButNotPersistentDrawing) {
     EXPECT_EQ(d.window().screen.at(10, 15), colourToPixel(kYellow));
     EXPECT_EQ(d.window().screen.at(100, 15), colourToPixel(kYellow));
     // The screen-only drawing was never in the image.
-    EXPECT_EQ(screenOnly.Image()->image.at(0, 5), colourToPixel(kBlue));
-    EXPECT_EQ(persistent.Image()->image.at(0, 5), colourToPixel(kYellow));
+    EXPECT_EQ(screenOnly.Image()->image().at(0, 5), colourToPixel(kBlue));
+    EXPECT_EQ(persistent.Image()->image().at(0, 5), colourToPixel(kYellow));
 
     screenOnly.setWidth(60 * t);
     persistent.setWidth(60 * t);

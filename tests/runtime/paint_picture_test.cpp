@@ -13,7 +13,7 @@ const Pixel kBlack = rgbPixel(0, 0, 0);
 // An AutoRedraw picture box of 40 x 30 pixels with a black background.
 struct Target {
     explicit Target(double dpi) : d(dpi), box(d.box("P", 5, 5, 40, 30, RGB(0, 0, 0), true)), t(d.tpp()) {}
-    const Bitmap image() const { return box.Image()->image; }
+    const Bitmap image() const { return box.Image()->image(); }
     Desk d;
     PictureBox& box;
     float t;
@@ -124,7 +124,7 @@ TEST(PaintPicture, AtTwiceTheDensityDrawsTheSharpDrawingAndImageStaysLogical) {
     // The box's client area starts at logical (5, 5): device (10, 10).
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 40; ++x)
-            ASSERT_EQ(frame.at(10 + 4 + x, 10 + 2 + y), sharp->image.at(x, y)) << x << "," << y;
+            ASSERT_EQ(frame.at(10 + 4 + x, 10 + 2 + y), sharp->image().at(x, y)) << x << "," << y;
     for (int x = 0; x < 78; ++x) {
         EXPECT_EQ(frame.at(10 + x, 10 + 40), rgbPixel(255, 255, 255)) << x;
         EXPECT_EQ(frame.at(10 + x, 10 + 41), rgbPixel(255, 255, 255)) << x;
@@ -137,13 +137,13 @@ TEST(PaintPicture, AtTwiceTheDensityDrawsTheSharpDrawingAndImageStaysLogical) {
     ASSERT_EQ(image->variants.size(), 1u);
     const Picture& device = image->drawingFor(2);
     ASSERT_EQ(device.width(), 80);
-    EXPECT_EQ(device.image.at(4 + 7, 2 + 5), sharp->image.at(7, 5));
+    EXPECT_EQ(device.image().at(4 + 7, 2 + 5), sharp->image().at(7, 5));
     // Each logical pixel is the mean of the four device pixels it shows.
-    const Pixel a = sharp->image.at(6, 4), b = sharp->image.at(7, 4), c = sharp->image.at(6, 5),
-                d = sharp->image.at(7, 5);
-    EXPECT_NEAR(pixelRed(image->image.at(2 + 3, 1 + 2)),
+    const Pixel a = sharp->image().at(6, 4), b = sharp->image().at(7, 4), c = sharp->image().at(6, 5),
+                d = sharp->image().at(7, 5);
+    EXPECT_NEAR(pixelRed(image->image().at(2 + 3, 1 + 2)),
                 (pixelRed(a) + pixelRed(b) + pixelRed(c) + pixelRed(d)) / 4.0, 1.0);
-    EXPECT_EQ(image->image.at(10, 20), rgbPixel(255, 255, 255));
+    EXPECT_EQ(image->image().at(10, 20), rgbPixel(255, 255, 255));
 }
 
 }  // namespace

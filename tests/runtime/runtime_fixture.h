@@ -57,9 +57,9 @@ struct Desk {
 // A picture of w x h pixels whose colours come from a function of x and y.
 inline PictureRef makePicture(int w, int h, const std::function<Pixel(int, int)>& colour) {
     auto p = std::make_shared<Picture>();
-    p->image = Bitmap(w, h);
+    p->image() = Bitmap(w, h);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) p->image.at(x, y) = colour(x, y);
+        for (int x = 0; x < w; ++x) p->image().at(x, y) = colour(x, y);
     return p;
 }
 

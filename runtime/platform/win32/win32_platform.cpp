@@ -121,7 +121,7 @@ std::string utf8(const std::wstring& text) {
 // A full-colour icon or cursor from a picture: a 32-bit top-down colour
 // bitmap carrying the picture's alpha, and the AND mask made from it.
 HICON makeIcon(const Picture& picture, bool isIcon) {
-    const Bitmap& image = picture.image;
+    const Bitmap& image = picture.image();
     const int w = image.width(), h = image.height();
     if (w <= 0 || h <= 0) return nullptr;
     BITMAPINFO info{};
@@ -236,7 +236,7 @@ public:
         HWND hwnd = CreateWindowExW(exStyle, kClassName, utf16(o.title).c_str(), WS_POPUP, o.x, o.y, width, height,
                                     nullptr, nullptr, instance_, this);
         if (!hwnd) return kNoWindow;
-        if (o.icon && !o.icon->image.empty()) {
+        if (o.icon && !o.icon->image().empty()) {
             if (HICON icon = cachedIcon(o.icon)) {
                 SendMessageW(hwnd, WM_SETICON, ICON_BIG, LPARAM(icon));
                 SendMessageW(hwnd, WM_SETICON, ICON_SMALL, LPARAM(icon));
@@ -338,7 +338,7 @@ public:
         WindowState* st = find(window);
         if (!st) return;
         HCURSOR cursor = nullptr;
-        if (picture && !picture->image.empty()) {
+        if (picture && !picture->image().empty()) {
             auto it = cursors_.find(picture.get());
             if (it == cursors_.end()) {
                 pruneCursors();

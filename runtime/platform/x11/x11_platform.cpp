@@ -473,7 +473,7 @@ public:
         XSetWMHints(d, w, &wmHints);
 
         setTitle(w, o.title);
-        if (o.icon && !o.icon->image.empty()) setIcon(w, *o.icon);
+        if (o.icon && !o.icon->image().empty()) setIcon(w, *o.icon);
 
         WindowState state;
         state.width = width;
@@ -584,7 +584,7 @@ public:
         WindowState* st = find(window);
         if (!st) return;
         Cursor cursor = None;
-        if (!picture || picture->image.empty()) {
+        if (!picture || picture->image().empty()) {
             if (s_.arrow == None) s_.arrow = XCreateFontCursor(s_.display, XC_left_ptr);
             cursor = s_.arrow;
         } else {
@@ -888,10 +888,10 @@ private:
         // _NET_WM_ICON: width, height, then ARGB pixels, each a CARDINAL,
         // which Xlib takes as a long whatever the size of long.
         std::vector<unsigned long> data;
-        data.reserve(2 + icon.image.pixels().size());
+        data.reserve(2 + icon.image().pixels().size());
         data.push_back((unsigned long)icon.width());
         data.push_back((unsigned long)icon.height());
-        for (Pixel p : icon.image.pixels()) data.push_back(p);
+        for (Pixel p : icon.image().pixels()) data.push_back(p);
         XChangeProperty(s_.display, w, s_.netWmIcon, XA_CARDINAL, 32, PropModeReplace,
                         reinterpret_cast<const unsigned char*>(data.data()), int(data.size()));
     }
@@ -927,7 +927,7 @@ private:
     // it belongs to.
     Cursor makeCursor(const Picture& picture) {
         Display* d = s_.display;
-        const Bitmap& image = picture.image;
+        const Bitmap& image = picture.image();
         const int w = image.width(), h = image.height();
         const int stride = (w + 7) / 8;
         std::vector<char> source(std::size_t(stride) * h, 0), mask(std::size_t(stride) * h, 0);
