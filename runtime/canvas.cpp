@@ -34,7 +34,10 @@ void Canvas::setAutoRedraw(bool on) {
     autoRedraw_ = on;
     screenLayer_.reset();
     if (autoRedraw_) rebuildPersistent();
-    else persistent_ = Bitmap();
+    else {
+        persistent_ = Bitmap();
+        persistentStale_ = false;
+    }
     invalidate_({0, 0, width_, height_});
 }
 
@@ -45,7 +48,7 @@ void Canvas::resize(int width, int height) {
     width_ = width;
     height_ = height;
     screenLayer_.reset();
-    if (autoRedraw_) {
+    if (autoRedraw_ && !persistentStale_) {
         // The persistent image only ever grows, so that drawing survives a
         // box being made smaller and larger again.
         const int w = width * scale_, h = height * scale_;
@@ -67,7 +70,7 @@ void Canvas::repaint() {
 }
 
 Bitmap& Canvas::drawingTarget() {
-    if (autoRedraw_) return persistent_;
+    if (autoRedraw_) return persistentImage();
     const int w = width_ * scale_, h = height_ * scale_;
     if (!screenLayer_ || screenLayer_->width() != w || screenLayer_->height() != h) {
         screenLayer_.emplace(w, h);
@@ -89,7 +92,7 @@ PictureRef Canvas::image() const {
     result->format = PictureFormat::Bmp;
     const int w = width_ * scale_, h = height_ * scale_;
     Bitmap device(w, h);
-    if (autoRedraw_) stretchBlit(device, device.bounds(), persistent_, device.bounds(), device.bounds(), false);
+    if (autoRedraw_) stretchBlit(device, device.bounds(), persistentImage(), device.bounds(), device.bounds(), false);
     else paintBackground(device);
     if (scale_ == 1) {
         result->image() = std::move(device);
@@ -108,7 +111,7 @@ PictureRef Canvas::image() const {
 void Canvas::render(Bitmap& dst, int originX, int originY, const Rect& clip) const {
     const Rect area = Rect{originX, originY, width_ * scale_, height_ * scale_}.intersect(clip);
     if (area.empty()) return;
-    const Bitmap* source = autoRedraw_ ? &persistent_ : (screenLayer_ ? &*screenLayer_ : nullptr);
+    const Bitmap* source = autoRedraw_ ? &persistentImage() : (screenLayer_ ? &*screenLayer_ : nullptr);
     if (source) {
         const Rect from = area.offset(-originX, -originY);
         stretchBlit(dst, area, *source, from, area, false);
@@ -121,16 +124,29 @@ void Canvas::render(Bitmap& dst, int originX, int originY, const Rect& clip) con
 }
 
 void Canvas::paintBackground(Bitmap& target) const {
-    target.fill(target.bounds(), colourToPixel(backColor_));
+    const Rect pictureArea =
+        picture_ ? Rect{0, 0, picture_->width(), picture_->height()}.scaled(scale_) : Rect{};
+    // An opaque picture that covers the surface hides the background.
+    if (!picture_ || picture_->hasTransparency || pictureArea.intersect(target.bounds()) != target.bounds())
+        target.fill(target.bounds(), colourToPixel(backColor_));
     if (picture_)
-        drawPicture(target, Rect{0, 0, picture_->width(), picture_->height()}.scaled(scale_), *picture_,
-                    picture_->image().bounds(), target.bounds(), true, scale_);
+        drawPicture(target, pictureArea, *picture_, picture_->image().bounds(), target.bounds(), true, scale_);
 }
 
-void Canvas::rebuildPersistent() {
-    persistent_ = Bitmap(std::max(width_ * scale_, persistent_.width()),
-                         std::max(height_ * scale_, persistent_.height()));
-    paintBackground(persistent_);
+// Laying out a picture box sets its picture, its size and AutoRedraw one
+// after another, and each would paint the persistent image afresh: it is
+// painted once, when it is first drawn on or shown.
+void Canvas::rebuildPersistent() { persistentStale_ = true; }
+
+Bitmap& Canvas::persistentImage() const {
+    if (persistentStale_) {
+        persistentStale_ = false;
+        const int w = std::max(width_ * scale_, persistent_.width());
+        const int h = std::max(height_ * scale_, persistent_.height());
+        if (persistent_.width() != w || persistent_.height() != h) persistent_ = Bitmap(w, h);
+        paintBackground(persistent_);
+    }
+    return persistent_;
 }
 
 }  // namespace rt

@@ -68,6 +68,7 @@ public:
 private:
     void paintBackground(Bitmap& target) const;
     void rebuildPersistent();
+    Bitmap& persistentImage() const;
 
     std::function<void(const Rect&)> invalidate_;
     int scale_ = 1;
@@ -76,7 +77,8 @@ private:
     bool autoRedraw_ = false;
     int width_ = 0;
     int height_ = 0;
-    Bitmap persistent_;                 // AutoRedraw on; device pixels
+    mutable Bitmap persistent_;          // AutoRedraw on; device pixels
+    mutable bool persistentStale_ = false;  // to be painted afresh before use
     std::optional<Bitmap> screenLayer_;  // AutoRedraw off, after drawing
 };
 
