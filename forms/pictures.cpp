@@ -85,7 +85,11 @@ rt::PictureRef picture(Asset asset) {
     static std::array<rt::PictureRef, std::size_t(Asset::HandCursor) + 1> decoded;
     rt::PictureRef& slot = decoded[std::size_t(asset)];
     if (!slot) {
-        auto decodedPicture = std::const_pointer_cast<rt::Picture>(rt::decodePictureOnFirstUse(bytesOf(asset)));
+        // A flame frame is the card face with another flame: it holds only
+        // the pixels around the flame.
+        const bool frame = asset == Asset::FlameFrame2 || asset == Asset::FlameFrame4 || asset == Asset::FlameFrame5;
+        auto decodedPicture = std::const_pointer_cast<rt::Picture>(
+            rt::decodePictureOnFirstUse(bytesOf(asset), frame ? picture(Asset::CardFace) : nullptr));
         // The 2x drawing is decoded only when a high-density screen first
         // draws it.
         if (const auto sharp = bytesAt2x(asset); !sharp.empty())

@@ -12,7 +12,7 @@ Canvas::Canvas(std::function<void(const Rect&)> invalidate, int scale)
 void drawPicture(Bitmap& dst, const Rect& dstRect, const Picture& picture, const Rect& src, const Rect& clip,
                  bool honourAlpha, int scale) {
     const Picture& drawing = picture.drawingFor(scale);
-    stretchBlit(dst, dstRect, drawing.image(), src.scaled(picture.drawingScale(drawing)), clip, honourAlpha);
+    drawing.draw(dst, dstRect, src.scaled(picture.drawingScale(drawing)), clip, honourAlpha);
 }
 
 void Canvas::setBackColor(OleColor colour) {
@@ -120,7 +120,7 @@ void Canvas::render(Bitmap& dst, int originX, int originY, const Rect& clip) con
     dst.fill(area, colourToPixel(backColor_));
     if (picture_)
         drawPicture(dst, Rect{0, 0, picture_->width(), picture_->height()}.scaled(scale_).offset(originX, originY),
-                    *picture_, picture_->image().bounds(), area, true, scale_);
+                    *picture_, picture_->bounds(), area, true, scale_);
 }
 
 void Canvas::paintBackground(Bitmap& target) const {
@@ -130,7 +130,7 @@ void Canvas::paintBackground(Bitmap& target) const {
     if (!picture_ || picture_->hasTransparency || pictureArea.intersect(target.bounds()) != target.bounds())
         target.fill(target.bounds(), colourToPixel(backColor_));
     if (picture_)
-        drawPicture(target, pictureArea, *picture_, picture_->image().bounds(), target.bounds(), true, scale_);
+        drawPicture(target, pictureArea, *picture_, picture_->bounds(), target.bounds(), true, scale_);
 }
 
 // Laying out a picture box sets its picture, its size and AutoRedraw one

@@ -354,7 +354,7 @@ void ImageControl::paint(Bitmap& frame, const Rect& clip) const {
     const Rect visible = bounds.intersect(clip);
     if (visible.empty()) return;
     drawPicture(frame, Rect{0, 0, picture_->width(), picture_->height()}.scaled(s).offset(bounds.x, bounds.y),
-                *picture_, picture_->image().bounds(), visible, true, s);
+                *picture_, picture_->bounds(), visible, true, s);
 }
 
 // ---------------------------------------------------------- CommandButton

@@ -419,7 +419,7 @@ std::string encodeBmp24(const Bitmap& image) {
 
 namespace rt {
 
-PictureRef decodePictureOnFirstUse(std::span<const std::uint8_t> bytes) {
+PictureRef decodePictureOnFirstUse(std::span<const std::uint8_t> bytes, PictureRef like) {
     if (!startsWith(bytes, {0xFF, 0xD8, 0xFF})) return decodePicture(bytes);
     checkJpeg(bytes);
     int w = 0, h = 0, channels = 0;
@@ -430,17 +430,39 @@ PictureRef decodePictureOnFirstUse(std::span<const std::uint8_t> bytes) {
     auto picture = std::make_shared<Picture>();
     picture->format = PictureFormat::Jpeg;
     picture->pendingBytes_ = bytes;
-    picture->pendingWidth_ = w;
-    picture->pendingHeight_ = h;
+    picture->declaredWidth_ = w;
+    picture->declaredHeight_ = h;
+    if (like && like->width() == w && like->height() == h && !like->hasTransparency) picture->like_ = std::move(like);
     return picture;
 }
 
+void Picture::decodePending() const {
+    Bitmap decoded = decodeWithStb(pendingBytes_);
+    makeOpaque(decoded);  // JPEGs are drawn opaque
+    pendingBytes_ = {};
+    if (like_) {
+        const Bitmap& other = like_->image();
+        if (other.width() == decoded.width() && other.height() == decoded.height()) {
+            const Rect differs = changedBounds(decoded, decoded.bounds(), other.pixels());
+            if (long(differs.width) * differs.height * 2 <= long(decoded.width()) * decoded.height()) {
+                differenceArea_ = differs;
+                difference_ = Bitmap(differs.width, differs.height);
+                stretchBlit(difference_, difference_.bounds(), decoded, differs, difference_.bounds(), false);
+                return;
+            }
+        }
+    }
+    image_ = std::move(decoded);
+}
+
 const Bitmap& Picture::image() const {
-    if (!pendingBytes_.empty()) {
-        // JPEGs are drawn opaque.
-        image_ = decodeWithStb(pendingBytes_);
-        makeOpaque(image_);
-        pendingBytes_ = {};
+    if (!pendingBytes_.empty()) decodePending();
+    if (image_.empty() && like_) {
+        // Made whole for a caller that wants all the pixels at once.
+        image_ = like_->image();
+        stretchBlit(image_, differenceArea_, difference_, difference_.bounds(), image_.bounds(), false);
+        difference_ = Bitmap();
+        differenceArea_ = {};
     }
     return image_;
 }
@@ -448,6 +470,22 @@ const Bitmap& Picture::image() const {
 Bitmap& Picture::image() {
     std::as_const(*this).image();
     return image_;
+}
+
+void Picture::draw(Bitmap& dst, const Rect& dstRect, const Rect& src, const Rect& clip, bool honourAlpha) const {
+    if (!pendingBytes_.empty()) decodePending();
+    const bool naturalSize = src.width > 0 && src.height > 0 && dstRect.width == src.width && dstRect.height == src.height;
+    if (image_.empty() && like_ && naturalSize) {
+        // At natural size the two pieces meet exactly: the picture repeated,
+        // then the difference over it.
+        like_->draw(dst, dstRect, src, clip, honourAlpha);
+        const Rect piece = src.intersect(differenceArea_);
+        if (piece.empty()) return;
+        const Rect to = piece.offset(dstRect.x - src.x, dstRect.y - src.y);
+        stretchBlit(dst, to, difference_, piece.offset(-differenceArea_.x, -differenceArea_.y), clip, honourAlpha);
+        return;
+    }
+    stretchBlit(dst, dstRect, image(), src, clip, honourAlpha);
 }
 
 const PictureRef& PictureVariant::picture() const {

@@ -54,8 +54,15 @@ struct Picture {
     const Bitmap& image() const;
     Bitmap& image();
 
-    int width() const { return pendingBytes_.empty() ? image_.width() : pendingWidth_; }
-    int height() const { return pendingBytes_.empty() ? image_.height() : pendingHeight_; }
+    int width() const { return image_.empty() ? declaredWidth_ : image_.width(); }
+    int height() const { return image_.empty() ? declaredHeight_ : image_.height(); }
+    Rect bounds() const { return {0, 0, width(), height()}; }
+
+    // Draws the rectangle src of the pixels onto dstRect of dst as
+    // stretchBlit does. A picture that holds only where it differs from
+    // another (decodePictureOnFirstUse's `like`) is drawn from both at
+    // natural size, and made whole only to be drawn scaled.
+    void draw(Bitmap& dst, const Rect& dstRect, const Rect& src, const Rect& clip, bool honourAlpha) const;
 
     // The drawing to use at `scale` device pixels per logical pixel: the
     // variant made for that scale, else the smallest one above it, else the
@@ -67,12 +74,19 @@ struct Picture {
     int drawingScale(const Picture& drawing) const { return drawing.width() / std::max(1, width()); }
 
 private:
-    friend PictureRef decodePictureOnFirstUse(std::span<const std::uint8_t> bytes);
-    mutable Bitmap image_;
-    // A JPEG known only by its header so far: its bytes and its size.
+    friend PictureRef decodePictureOnFirstUse(std::span<const std::uint8_t> bytes, PictureRef like);
+    void decodePending() const;
+
+    mutable Bitmap image_;  // all the pixels; empty while pending or held as a difference
+    int declaredWidth_ = 0;  // the size while image_ is empty
+    int declaredHeight_ = 0;
+    // A JPEG known only by its header so far.
     mutable std::span<const std::uint8_t> pendingBytes_;
-    int pendingWidth_ = 0;
-    int pendingHeight_ = 0;
+    // A picture this one mostly repeats; once decoded, only the bounding box
+    // of the pixels that differ from it is held, in difference_.
+    PictureRef like_;
+    mutable Rect differenceArea_;
+    mutable Bitmap difference_;
 };
 
 // Decodes a picture file held in memory. Accepts baseline JPEG, 24-bit (and
@@ -87,7 +101,12 @@ PictureRef decodePicture(std::span<const std::uint8_t> bytes);
 // decoded only when first asked for, so that a window can be laid out from
 // pictures it does not show yet without paying for their pixels. Throws as
 // decodePicture does for a header it cannot read.
-PictureRef decodePictureOnFirstUse(std::span<const std::uint8_t> bytes);
+//
+// `like` is a picture of the same size that this one mostly repeats (an
+// animation frame and the still it animates): once decoded, a JPEG keeps
+// only the bounding box of the pixels that differ from it, when that is at
+// most half the picture.
+PictureRef decodePictureOnFirstUse(std::span<const std::uint8_t> bytes, PictureRef like = nullptr);
 
 // The picture drawn at `scale` times its size for a device of that scale,
 // with its hot spot scaled to match: the variant made for that scale where

@@ -12,7 +12,14 @@
 
 #include "card_session.h"
 #include "forms/pictures.h"
+#include "runtime/graphics/draw.h"
 #include "show_recorder.h"
+
+namespace embedded {
+std::span<const std::uint8_t> assetFlameFrame2();
+std::span<const std::uint8_t> assetFlameFrame4();
+std::span<const std::uint8_t> assetFlameFrame5();
+}  // namespace embedded
 
 namespace velmora::testing {
 namespace {
@@ -437,6 +444,37 @@ TEST(ShowClock, ShowRunsOnTimeAcrossMidnight) {
     int framesAfterMidnight = 0;
     for (const ShowTick& t : ticks) framesAfterMidnight += t.clock > 86400.0f && t.frameChanged();
     EXPECT_GT(framesAfterMidnight, 20);
+}
+
+}  // namespace
+}  // namespace velmora::testing
+
+namespace velmora::testing {
+namespace {
+
+// A flame frame holds only where it differs from the card face, yet draws,
+// whole or in part, and reads back exactly as its file decodes.
+TEST(FlameFramePictures, DrawAndReadBackAsTheirFilesDecode) {
+    const std::pair<Asset, std::span<const std::uint8_t> (*)()> frames[] = {
+        {Asset::FlameFrame2, embedded::assetFlameFrame2},
+        {Asset::FlameFrame4, embedded::assetFlameFrame4},
+        {Asset::FlameFrame5, embedded::assetFlameFrame5}};
+    for (const auto& [asset, bytes] : frames) {
+        const rt::Bitmap file = rt::decodePicture(bytes())->image();
+        const rt::PictureRef frame = picture(asset);
+        ASSERT_EQ(frame->bounds(), file.bounds());
+        rt::Bitmap whole(file.width(), file.height(), 0);
+        frame->draw(whole, whole.bounds(), whole.bounds(), whole.bounds(), true);
+        EXPECT_EQ(whole, file);
+        // The band PaintPicture takes, drawn elsewhere and clipped.
+        rt::Bitmap part(200, 300, rt::rgbPixel(1, 2, 3));
+        rt::Bitmap expected = part;
+        const rt::Rect band{100, 0, 150, 231}, to{-40, 20, 150, 231}, clip{0, 0, 100, 250};
+        rt::stretchBlit(expected, to, file, band, clip, true);
+        frame->draw(part, to, band, clip, true);
+        EXPECT_EQ(part, expected);
+        EXPECT_EQ(frame->image(), file);
+    }
 }
 
 }  // namespace
