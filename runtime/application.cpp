@@ -5,6 +5,10 @@
 #include <string>
 #include <limits>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include "builtins.h"
 #include "graphics/errors.h"
 
@@ -78,7 +82,10 @@ void Application::loopUntil(const std::function<bool()>& done) {
 }
 
 void Application::pumpOnce(bool block) {
-    if (loopDepth_ == 1) collectGarbage();
+    if (loopDepth_ == 1) {
+        collectGarbage();
+        releaseFreedMemory();
+    }
     presentAll();
     const double deadline = block ? nextDue() : -std::numeric_limits<double>::infinity();
     if (auto event = platform_.waitEvent(deadline)) dispatch(*event);
@@ -103,6 +110,21 @@ void Application::presentAll() {
 }
 
 void Application::collectGarbage() { graveyard_.clear(); }
+
+// The heap grows in bursts (a picture decoded on first use, a window
+// composed whole) and the C library keeps what was freed for reuse, up to
+// twice its largest recent block. A program that stays open for hours should
+// hold only what it uses: every few seconds the outermost loop hands the
+// freed memory back, which costs a few microseconds when there is none.
+void Application::releaseFreedMemory() {
+#if defined(__GLIBC__)
+    constexpr double kInterval = 5.0;
+    const double now = platform_.monotonicSeconds();
+    if (now < nextMemoryRelease_) return;
+    nextMemoryRelease_ = now + kInterval;
+    malloc_trim(0);
+#endif
+}
 
 void Application::retire(std::unique_ptr<Form> form) {
     if (form) graveyard_.push_back(std::move(form));

@@ -126,6 +126,7 @@ private:
     double dueAfter(double start, int intervalMs) const;
     void presentAll();
     void collectGarbage();
+    void releaseFreedMemory();
     ScheduledTimer* findTimer(const TimerControl& timer);
     bool inputBlocked(const Form& form) const;
 
@@ -141,6 +142,7 @@ private:
     std::vector<ScheduledTimer> timers_;
     std::vector<std::unique_ptr<Form>> graveyard_;
     int loopDepth_ = 0;
+    double nextMemoryRelease_ = 0;  // monotonic seconds
     bool ended_ = false;
     Control* pressedControl_ = nullptr;
     Form* pressedForm_ = nullptr;
