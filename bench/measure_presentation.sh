@@ -11,8 +11,12 @@
 # card, the X server and the loop (voluntary + involuntary context switches,
 # /proc/<pid>/task/*/status), and the bytes per second the card sent to the X
 # server (wchar of /proc/<pid>/io). At the end of each run it reads the
-# card's proportional set size (Pss of /proc/<pid>/smaps_rollup). With
-# several runs it prints every run and then the medians.
+# card's proportional set size (Pss of /proc/<pid>/smaps_rollup). Then the
+# card is closed and bench/present_loop.cpp, when built beside the wait loop,
+# runs alone on the same X server for 7 s: the floor for the shake, a program
+# that only presents a window of the card's size whole as often as the shake
+# does (the "present_floor" line). With several runs it prints every run and
+# then the medians.
 #
 # usage: bash bench/measure_presentation.sh [-n RUNS] [-x "XVFB ARGS"] <velmora-exe> <wait_loop-exe>
 #
@@ -40,6 +44,7 @@ if [[ $# -ne 2 || ! -x "$2" ]]; then
     exit 2
 fi
 LOOP=$(readlink -f "$2")
+PRESENT_LOOP=$(dirname "$LOOP")/present_loop
 source "$(dirname "$0")/../tests/e2e/lib.sh"
 e2e_init "$1"
 E2E_NAME=measure_presentation
@@ -98,6 +103,28 @@ span() {
         "wakeups_loop=$(rate LOOP_SW "$from" "$to" 1) bytes_to_x=$(rate APP_W "$from" "$to" 1)"
 }
 
+# The shake's floor: the card closed, present_loop alone on its X server.
+present_floor() {
+    kill "$APP_PID" && wait "$APP_PID" 2>/dev/null
+    kill "$LOOP_PID" && wait "$LOOP_PID" 2>/dev/null
+    "$PRESENT_LOOP" >/dev/null 2>&1 &
+    LOOP_PID=$!
+    E2E_PIDS+=($LOOP_PID)
+    sleep 2
+    local at0 at1 loop0 loop1 x0 x1 lsw0 lsw1 xsw0 xsw1
+    at0=$(now) loop0=$(cpu_ns "$LOOP_PID") x0=$(cpu_ns "$E2E_XVFB_PID")
+    lsw0=$(switches "$LOOP_PID") xsw0=$(switches "$E2E_XVFB_PID")
+    sleep 7
+    at1=$(now) loop1=$(cpu_ns "$LOOP_PID") x1=$(cpu_ns "$E2E_XVFB_PID")
+    lsw1=$(switches "$LOOP_PID") xsw1=$(switches "$E2E_XVFB_PID")
+    awk -v s="$at0" -v e="$at1" -v l0="$loop0" -v l1="$loop1" -v x0="$x0" -v x1="$x1" \
+        -v ls0="$lsw0" -v ls1="$lsw1" -v xs0="$xsw0" -v xs1="$xsw1" 'BEGIN {
+        d = e - s; l = (l1 - l0) * 1e-7 / d; x = (x1 - x0) * 1e-7 / d
+        printf "present_floor cpu_loop=%.3f cpu_x=%.3f cpu_both=%.3f wakeups_loop=%.3f wakeups_x=%.3f\n",
+            l, x, l + x, (ls1 - ls0) / d, (xs1 - xs0) / d
+    }'
+}
+
 # One run in a subshell with its own X server, stopped at the end.
 one_run() {
     E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e.XXXXXX")
@@ -120,6 +147,7 @@ one_run() {
     span flicker_start flicker_end flicker
     echo "memory pss_kb=$(awk '/^Pss:/ { print $2 }' "/proc/$APP_PID/smaps_rollup")" \
         "rss_kb=$(awk '/^Rss:/ { print $2 }' "/proc/$APP_PID/smaps_rollup")"
+    [[ -x "$PRESENT_LOOP" ]] && present_floor
     e2e_cleanup
 }
 

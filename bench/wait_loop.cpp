@@ -4,25 +4,17 @@
 // the card and compares their CPU shares and wake-ups.
 //
 //   wait_loop [seconds]    (default: until killed)
-#include <time.h>
-
-#include <cerrno>
 #include <cstdlib>
+
+#include "grid_sleep.h"
 
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 0.0;
-    constexpr long kTickNs = 1000000000L / 64;
     timespec next{};
     clock_gettime(CLOCK_MONOTONIC, &next);
     const time_t end = next.tv_sec + time_t(seconds);
     for (;;) {
-        next.tv_nsec += kTickNs;
-        if (next.tv_nsec >= 1000000000L) {
-            next.tv_nsec -= 1000000000L;
-            ++next.tv_sec;
-        }
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr) == EINTR) {
-        }
+        bench::sleepToNextTick(next);
         if (seconds > 0 && next.tv_sec >= end) return 0;
     }
 }
