@@ -317,18 +317,36 @@ double Application::nextDue() const {
 
 bool Application::fireDueTimers() {
     const double now = monotonic();
+    // Most ticks have one timer due, the card's clock: it fires without
+    // building a list, so a tick allocates nothing.
+    ScheduledTimer* only = nullptr;
+    int dueCount = 0;
+    for (ScheduledTimer& t : timers_) {
+        if (t.running || t.due > now) continue;
+        only = &t;
+        ++dueCount;
+    }
+    if (dueCount == 0) return false;
+    if (dueCount == 1) {
+        fire(*only);
+        return true;
+    }
+    // Several: in the order they fell due, ties in scheduling order.
     std::vector<std::pair<double, TimerControl*>> due;
-    for (const ScheduledTimer& t : timers_)
-        if (!t.running && t.due <= now) due.emplace_back(t.due, t.timer);
-    std::stable_sort(due.begin(), due.end(),
-                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    due.reserve(std::size_t(dueCount));
+    for (const ScheduledTimer& t : timers_) {
+        if (t.running || t.due > now) continue;
+        const auto at = std::upper_bound(due.begin(), due.end(), t.due,
+                                         [](double when, const auto& entry) { return when < entry.first; });
+        due.insert(at, {t.due, t.timer});
+    }
     for (const auto& [when, timer] : due) {
         ScheduledTimer* entry = findTimer(*timer);
         // An earlier handler may have stopped, restarted or removed it.
         if (!entry || entry->running || entry->due > now) continue;
         fire(*entry);
     }
-    return !due.empty();
+    return true;
 }
 
 // Runs a timer's handler. A tick of the same timer that falls due while the
