@@ -476,13 +476,23 @@ void Picture::draw(Bitmap& dst, const Rect& dstRect, const Rect& src, const Rect
     if (!pendingBytes_.empty()) decodePending();
     const bool naturalSize = src.width > 0 && src.height > 0 && dstRect.width == src.width && dstRect.height == src.height;
     if (image_.empty() && like_ && naturalSize) {
-        // At natural size the two pieces meet exactly: the picture repeated,
-        // then the difference over it.
-        like_->draw(dst, dstRect, src, clip, honourAlpha);
+        // At natural size the pieces meet exactly: the difference where it
+        // lies, the other picture around it.
         const Rect piece = src.intersect(differenceArea_);
-        if (piece.empty()) return;
-        const Rect to = piece.offset(dstRect.x - src.x, dstRect.y - src.y);
-        stretchBlit(dst, to, difference_, piece.offset(-differenceArea_.x, -differenceArea_.y), clip, honourAlpha);
+        const int dx = dstRect.x - src.x, dy = dstRect.y - src.y;
+        auto fromLike = [&](const Rect& r) {
+            if (!r.empty()) like_->draw(dst, r.offset(dx, dy), r, clip, honourAlpha);
+        };
+        if (piece.empty()) {
+            fromLike(src);
+            return;
+        }
+        fromLike({src.x, src.y, src.width, piece.y - src.y});
+        fromLike({src.x, piece.bottom(), src.width, src.bottom() - piece.bottom()});
+        fromLike({src.x, piece.y, piece.x - src.x, piece.height});
+        fromLike({piece.right(), piece.y, src.right() - piece.right(), piece.height});
+        stretchBlit(dst, piece.offset(dx, dy), difference_, piece.offset(-differenceArea_.x, -differenceArea_.y), clip,
+                    honourAlpha);
         return;
     }
     stretchBlit(dst, dstRect, image(), src, clip, honourAlpha);
