@@ -78,6 +78,14 @@ std::span<const std::uint8_t> bytesAt2x(Asset asset) {
     return {};
 }
 
+bool isFlameFrame(Asset asset) {
+    return asset == Asset::FlameFrame2 || asset == Asset::FlameFrame4 || asset == Asset::FlameFrame5;
+}
+
+bool isJpeg(std::span<const std::uint8_t> bytes) {
+    return bytes.size() >= 3 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[2] == 0xFF;
+}
+
 }  // namespace
 
 rt::PictureRef picture(Asset asset) {
@@ -85,16 +93,21 @@ rt::PictureRef picture(Asset asset) {
     static std::array<rt::PictureRef, std::size_t(Asset::HandCursor) + 1> decoded;
     rt::PictureRef& slot = decoded[std::size_t(asset)];
     if (!slot) {
-        // A flame frame is the card face with another flame: it holds only
-        // the pixels around the flame.
-        const bool frame = asset == Asset::FlameFrame2 || asset == Asset::FlameFrame4 || asset == Asset::FlameFrame5;
-        auto decodedPicture = std::const_pointer_cast<rt::Picture>(
-            rt::decodePictureOnFirstUse(bytesOf(asset), frame ? picture(Asset::CardFace) : nullptr));
+        // A flame frame is the card face with another flame: at either size
+        // it holds only the pixels around the flame.
+        const rt::PictureRef face = isFlameFrame(asset) ? picture(Asset::CardFace) : nullptr;
+        auto made = std::const_pointer_cast<rt::Picture>(rt::decodePictureOnFirstUse(bytesOf(asset), face));
         // The 2x drawing is decoded only when a high-density screen first
-        // draws it.
-        if (const auto sharp = bytesAt2x(asset); !sharp.empty())
-            decodedPicture->variants.push_back(std::make_shared<const rt::PictureVariant>(2, sharp));
-        slot = std::move(decodedPicture);
+        // draws it. A JPEG's is made now from its header alone, so that the
+        // frames' drawings can refer to the face's.
+        if (const auto sharp = bytesAt2x(asset); isJpeg(sharp)) {
+            const rt::PictureRef faceSharp = face ? face->variants.front()->picture() : nullptr;
+            made->variants.push_back(
+                std::make_shared<const rt::PictureVariant>(2, rt::decodePictureOnFirstUse(sharp, faceSharp)));
+        } else if (!sharp.empty()) {
+            made->variants.push_back(std::make_shared<const rt::PictureVariant>(2, sharp));
+        }
+        slot = std::move(made);
     }
     return slot;
 }

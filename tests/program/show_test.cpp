@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <tuple>
 
 #include "card_session.h"
 #include "forms/pictures.h"
@@ -19,6 +20,9 @@ namespace embedded {
 std::span<const std::uint8_t> assetFlameFrame2();
 std::span<const std::uint8_t> assetFlameFrame4();
 std::span<const std::uint8_t> assetFlameFrame5();
+std::span<const std::uint8_t> assetFlameFrame2_2x();
+std::span<const std::uint8_t> assetFlameFrame4_2x();
+std::span<const std::uint8_t> assetFlameFrame5_2x();
 }  // namespace embedded
 
 namespace velmora::testing {
@@ -453,27 +457,34 @@ namespace velmora::testing {
 namespace {
 
 // A flame frame holds only where it differs from the card face, yet draws,
-// whole or in part, and reads back exactly as its file decodes.
+// whole or in part, and reads back exactly as its file decodes; so does its
+// drawing at twice the size.
 TEST(FlameFramePictures, DrawAndReadBackAsTheirFilesDecode) {
-    const std::pair<Asset, std::span<const std::uint8_t> (*)()> frames[] = {
-        {Asset::FlameFrame2, embedded::assetFlameFrame2},
-        {Asset::FlameFrame4, embedded::assetFlameFrame4},
-        {Asset::FlameFrame5, embedded::assetFlameFrame5}};
-    for (const auto& [asset, bytes] : frames) {
-        const rt::Bitmap file = rt::decodePicture(bytes())->image();
-        const rt::PictureRef frame = picture(asset);
-        ASSERT_EQ(frame->bounds(), file.bounds());
-        rt::Bitmap whole(file.width(), file.height(), 0);
-        frame->draw(whole, whole.bounds(), whole.bounds(), whole.bounds(), true);
-        EXPECT_EQ(whole, file);
-        // The band PaintPicture takes, drawn elsewhere and clipped.
-        rt::Bitmap part(200, 300, rt::rgbPixel(1, 2, 3));
-        rt::Bitmap expected = part;
-        const rt::Rect band{100, 0, 150, 231}, to{-40, 20, 150, 231}, clip{0, 0, 100, 250};
-        rt::stretchBlit(expected, to, file, band, clip, true);
-        frame->draw(part, to, band, clip, true);
-        EXPECT_EQ(part, expected);
-        EXPECT_EQ(frame->image(), file);
+    using Bytes = std::span<const std::uint8_t> (*)();
+    const std::tuple<Asset, Bytes, Bytes> frames[] = {
+        {Asset::FlameFrame2, embedded::assetFlameFrame2, embedded::assetFlameFrame2_2x},
+        {Asset::FlameFrame4, embedded::assetFlameFrame4, embedded::assetFlameFrame4_2x},
+        {Asset::FlameFrame5, embedded::assetFlameFrame5, embedded::assetFlameFrame5_2x}};
+    for (const auto& [asset, bytes, bytes2x] : frames) {
+        for (const int scale : {1, 2}) {
+            SCOPED_TRACE(scale);
+            const rt::Bitmap file = rt::decodePicture(scale == 1 ? bytes() : bytes2x())->image();
+            const rt::Picture& frame = picture(asset)->drawingFor(scale);
+            ASSERT_EQ(frame.bounds(), file.bounds());
+            rt::Bitmap whole(file.width(), file.height(), 0);
+            frame.draw(whole, whole.bounds(), whole.bounds(), whole.bounds(), true);
+            EXPECT_EQ(whole, file);
+            // The band PaintPicture takes, drawn elsewhere and clipped.
+            rt::Bitmap part(200 * scale, 300 * scale, rt::rgbPixel(1, 2, 3));
+            rt::Bitmap expected = part;
+            const rt::Rect band = rt::Rect{100, 0, 150, 231}.scaled(scale);
+            const rt::Rect to = rt::Rect{-40, 20, 150, 231}.scaled(scale);
+            const rt::Rect clip = rt::Rect{0, 0, 100, 250}.scaled(scale);
+            rt::stretchBlit(expected, to, file, band, clip, true);
+            frame.draw(part, to, band, clip, true);
+            EXPECT_EQ(part, expected);
+            EXPECT_EQ(frame.image(), file);
+        }
     }
 }
 
