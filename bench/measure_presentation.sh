@@ -134,8 +134,10 @@ browser_start() {
     [[ $(id -u) -eq 0 ]] && flags+=(--no-sandbox --test-type)
     STARTED=$(now)
     local fraction=${STARTED#*.}
+    # $BROWSER_FLAGS is split into its flags on purpose.
+    # shellcheck disable=SC2086
     HOME=$BROWSER_HOME XDG_CONFIG_HOME=$BROWSER_HOME/config XDG_CACHE_HOME=$BROWSER_HOME/cache \
-        "$E2E_EXE" --app="file://$PAGE#t0=${STARTED%.*}${fraction:0:3}" "${flags[@]}" ${BROWSER_FLAGS:-} \
+        "$E2E_EXE" --app="file://${PAGE// /%20}#t0=${STARTED%.*}${fraction:0:3}" "${flags[@]}" ${BROWSER_FLAGS:-} \
         >"$E2E_ARTIFACTS/browser.out" 2>"$E2E_ARTIFACTS/browser.err" &
     APP_PID=$!
     E2E_PIDS+=($APP_PID)
