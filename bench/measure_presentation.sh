@@ -19,34 +19,80 @@
 # then the medians.
 #
 # usage: bash bench/measure_presentation.sh [-n RUNS] [-x "XVFB ARGS"] <velmora-exe> <wait_loop-exe>
+#        bash bench/measure_presentation.sh -b BROWSER [-n RUNS] [-x "XVFB ARGS"] [<velmora-exe>] <wait_loop-exe>
 #
-#   -n RUNS   runs, each with its own X server (default 3)
-#   -x ARGS   extra arguments for Xvfb, e.g. "-extension MIT-SHM" to present
-#             without shared memory, or "-screen 0 1280x1024x16" for a
-#             16-bit visual
+#   -n RUNS     runs, each with its own X server (default 3)
+#   -x ARGS     extra arguments for Xvfb, e.g. "-extension MIT-SHM" to present
+#               without shared memory, or "-screen 0 1280x1024x16" for a
+#               16-bit visual
+#   -b BROWSER  measure the same show as a web page (bench/web/show.html) in
+#               Chromium instead of the card, e.g. -b chromium; extra browser
+#               flags in $BROWSER_FLAGS, e.g. BROWSER_FLAGS=--disable-gpu
 #
 # Build a Release tree first, e.g.
 #   cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release
 #   ninja -C build-release velmora wait_loop
 #   bash bench/measure_presentation.sh build-release/velmora build-release/bench/wait_loop
+#
+# With -b the card's lines (cpu_card, wakeups_card, bytes_to_x, pss_kb,
+# rss_kb) are the sums over all of the browser's processes: the browser, its
+# zygotes, the renderers, the GPU process (which also composites and
+# presents), the utility processes, and the crash handlers, which detach to
+# init but carry the run's own HOME in their command line. Processes come
+# and go, so each sample lists the ones that exist then, each known by its
+# pid and start time, and a span adds up, for every process alive at its
+# end, what it used since the span's start (all of it when it started
+# later); a process that ended within the span is not counted. The CPU of a
+# process is its utime + stime (/proc/<pid>/stat, 1/CLK_TCK resolution), which
+# keeps the time of threads that have already ended, as Chromium's worker
+# threads do; wake-ups are those of its live threads, as for the card;
+# bytes_to_x is everything its processes wrote (wchar), which for the
+# browser includes its messages between its own processes. rss_kb counts
+# pages shared between the processes once per process. Time 0 of the show
+# is when the browser is started: the page gets that moment in its address
+# (#t0=) and counts its own loading as part of the show. No present_floor
+# line in this mode. Chromium is installed by
+# `bash scripts/setup-debian.sh bench`.
 runs=3
 xargs_extra=
-while getopts "n:x:" option; do
+browser=
+while getopts "n:x:b:" option; do
     case $option in
         n) runs=$OPTARG ;;
         x) xargs_extra=$OPTARG ;;
-        *) sed -n '17,23p' "$0" >&2; exit 2 ;;
+        b) browser=$OPTARG ;;
+        *) sed -n '21,30p' "$0" >&2; exit 2 ;;
     esac
 done
 shift $((OPTIND - 1))
-if [[ $# -ne 2 || ! -x "$2" ]]; then
-    sed -n '17,23p' "$0" >&2
+if [[ -n "$browser" ]]; then
+    # The card's executable may be given, as in the card's command line; the
+    # browser runs the page in its place.
+    if [[ $# -lt 1 || $# -gt 2 || ! -x "${!#}" ]]; then
+        sed -n '21,30p' "$0" >&2
+        exit 2
+    fi
+    LOOP=$(readlink -f "${!#}")
+    BROWSER_EXE=$(command -v "$browser") || {
+        echo "no browser '$browser' (bash scripts/setup-debian.sh bench installs chromium)" >&2
+        exit 2
+    }
+    PAGE=$(readlink -f "$(dirname "$0")/web/show.html")
+    [[ -r "$PAGE" ]] || { echo "no page $PAGE" >&2; exit 2; }
+    E2E_ARTIFACTS=${E2E_ARTIFACTS:-$(dirname "$LOOP")/e2e-artifacts/measure_presentation_browser}
+elif [[ $# -ne 2 || ! -x "$2" ]]; then
+    sed -n '21,30p' "$0" >&2
     exit 2
+else
+    LOOP=$(readlink -f "$2")
 fi
-LOOP=$(readlink -f "$2")
 PRESENT_LOOP=$(dirname "$LOOP")/present_loop
 source "$(dirname "$0")/../tests/e2e/lib.sh"
-e2e_init "$1"
+if [[ -n "$browser" ]]; then
+    e2e_init "$BROWSER_EXE"
+else
+    e2e_init "$1"
+fi
 E2E_NAME=measure_presentation
 
 now() { date +%s.%N; }
@@ -70,13 +116,148 @@ wait_until_second() {
     if [[ "$left" != -* ]]; then sleep "$left"; fi
 }
 
+# ------------------------------------------------- the browser's processes
+
+CLOCK_TICKS=$(getconf CLK_TCK)
+
+# Starts the browser on the page in a window of the card's size, with its
+# profile, HOME and caches in the run's temporary folder; sets APP_PID (the
+# Debian launcher execs the browser, so that is the browser's own pid) and
+# STARTED, the moment handed to the page as its time 0.
+browser_start() {
+    BROWSER_HOME=$E2E_TMP/browser
+    mkdir -p "$BROWSER_HOME"
+    local flags=(--window-size=333,415 --user-data-dir="$BROWSER_HOME/profile" --no-first-run
+        --disable-background-networking --disable-component-update --no-default-browser-check)
+    # As root the browser runs only without its sandbox; --test-type drops the
+    # warning bar about that flag, which would take 37 pixels of the window.
+    [[ $(id -u) -eq 0 ]] && flags+=(--no-sandbox --test-type)
+    STARTED=$(now)
+    local fraction=${STARTED#*.}
+    # $BROWSER_FLAGS is split into its flags on purpose.
+    # shellcheck disable=SC2086
+    HOME=$BROWSER_HOME XDG_CONFIG_HOME=$BROWSER_HOME/config XDG_CACHE_HOME=$BROWSER_HOME/cache \
+        "$E2E_EXE" --app="file://${PAGE// /%20}#t0=${STARTED%.*}${fraction:0:3}" "${flags[@]}" ${BROWSER_FLAGS:-} \
+        >"$E2E_ARTIFACTS/browser.out" 2>"$E2E_ARTIFACTS/browser.err" &
+    APP_PID=$!
+    E2E_PIDS+=($APP_PID)
+    e2e_log "started $(basename "$E2E_EXE") as pid $APP_PID"
+}
+
+# Waits (30 s at most) for the browser's window, which carries its pid.
+browser_wait_window() {
+    local tries=300
+    while ((tries-- > 0)); do
+        E2E_WINDOW=$(xdotool search --onlyvisible --pid "$APP_PID" 2>/dev/null | head -n1)
+        [[ -n "$E2E_WINDOW" ]] && return 0
+        e2e_app_running || fail "the browser ended before showing a window (see $E2E_ARTIFACTS/browser.err)"
+        sleep 0.1
+    done
+    fail "no window of the browser within 30s"
+}
+
+# The pids of the browser's processes now: every live descendant of the
+# started process, and the crash handlers that name this run's HOME.
+browser_pids() {
+    local tree
+    tree=$(cat /proc/[0-9]*/stat 2>/dev/null | awk -v root="$APP_PID" '
+        {
+            pid = $1; rest = $0; sub(/^.*\) /, "", rest); split(rest, f, " ")
+            if (f[1] == "Z" || f[1] == "X") next
+            parent[pid] = f[2]
+            comm = $0; sub(/^[^(]*\(/, "", comm); sub(/\) [^)]*$/, "", comm)
+            if (f[2] == 1 && comm ~ /crashpad/) print "candidate", pid
+        }
+        END {
+            for (pid in parent) {
+                p = pid
+                for (hops = 0; hops < 64 && p != root && p in parent; hops++) p = parent[p]
+                if (p == root) print "tree", pid
+            }
+        }')
+    local kind pid
+    while read -r kind pid; do
+        if [[ $kind == tree ]]; then
+            echo "$pid"
+        elif [[ "$(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)" == *"$BROWSER_HOME"* ]]; then
+            echo "$pid"
+        fi
+    done <<<"$tree"
+}
+
+# One line per browser process: "<pid>:<start time> <cpu ns> <context
+# switches of its live threads> <bytes written>".
+browser_counters() {
+    local pid files=()
+    for pid in $(browser_pids); do files+=("/proc/$pid/stat" "/proc/$pid/io" /proc/"$pid"/task/*/status); done
+    ((${#files[@]})) || return 0
+    grep -sH -E '^(wchar:|voluntary_ctxt_switches|nonvoluntary_ctxt_switches)|\) ' "${files[@]}" |
+        awk -v tick="$CLOCK_TICKS" '
+        {
+            colon = index($0, ":"); path = substr($0, 1, colon - 1); text = substr($0, colon + 1)
+            split(path, part, "/"); pid = part[3]
+            if (!(pid in seen)) { seen[pid] = 1; order[++n] = pid }
+            if (path ~ /\/stat$/) {
+                sub(/^.*\) /, "", text); split(text, f, " ")
+                ns[pid] = (f[12] + f[13]) * 1e9 / tick; start[pid] = f[20]
+            } else if (text ~ /^wchar:/) {
+                split(text, f, " "); w[pid] = f[2]
+            } else if (text ~ /ctxt_switches/) {
+                split(text, f, " "); sw[pid] += f[2]
+            }
+        }
+        END {
+            for (i = 1; i <= n; i++) {
+                pid = order[i]
+                if (pid in start) printf "%s:%s %.0f %d %d\n", pid, start[pid], ns[pid], sw[pid], w[pid]
+            }
+        }'
+}
+
+# Records the browser's counters for a sample, as running totals: to those
+# of the previous sample it adds what every process alive now used since
+# then (all of it for a process that is new).
+BROWSER_PREVIOUS=
+browser_sample() {
+    local file=$E2E_TMP/browser-sample-$1
+    browser_counters >"$file"
+    if [[ -z "$BROWSER_PREVIOUS" ]]; then
+        APP_NS[$1]=0 APP_SW[$1]=0 APP_W[$1]=0
+    else
+        local dns dsw dw
+        read -r dns dsw dw < <(awk '
+            FNR == NR { ns[$1] = $2; sw[$1] = $3; w[$1] = $4; next }
+            { a += $2 - ns[$1]; b += $3 - sw[$1]; c += $4 - w[$1] }
+            END { printf "%.0f %.0f %.0f\n", a, b, c }' "$E2E_TMP/browser-sample-$BROWSER_PREVIOUS" "$file")
+        APP_NS[$1]=$(awk -v a="${APP_NS[$BROWSER_PREVIOUS]}" -v d="$dns" 'BEGIN { printf "%.0f", a + d }')
+        APP_SW[$1]=$((APP_SW[$BROWSER_PREVIOUS] + dsw))
+        APP_W[$1]=$((APP_W[$BROWSER_PREVIOUS] + dw))
+    fi
+    BROWSER_PREVIOUS=$1
+}
+
+# The browser's proportional and resident set sizes, summed over its processes.
+browser_memory() {
+    local pid files=()
+    for pid in $(browser_pids); do files+=("/proc/$pid/smaps_rollup"); done
+    grep -sh -E '^(Pss|Rss):' "${files[@]}" |
+        awk '$1 == "Pss:" { p += $2 } $1 == "Rss:" { r += $2 } END { printf "memory pss_kb=%d rss_kb=%d\n", p, r }'
+}
+
+# ---------------------------------------------------------------- sampling
+
 declare -A AT APP_NS APP_SW APP_W XS_NS XS_SW LOOP_NS LOOP_SW
 sample() {
     AT[$1]=$(now)
-    e2e_app_running || fail "the card is not running at $1"
-    APP_NS[$1]=$(cpu_ns "$APP_PID")
-    APP_SW[$1]=$(switches "$APP_PID")
-    APP_W[$1]=$(written "$APP_PID")
+    if [[ -n "$browser" ]]; then
+        e2e_app_running || fail "the browser is not running at $1"
+        browser_sample "$1"
+    else
+        e2e_app_running || fail "the card is not running at $1"
+        APP_NS[$1]=$(cpu_ns "$APP_PID")
+        APP_SW[$1]=$(switches "$APP_PID")
+        APP_W[$1]=$(written "$APP_PID")
+    fi
     XS_NS[$1]=$(cpu_ns "$E2E_XVFB_PID")
     XS_SW[$1]=$(switches "$E2E_XVFB_PID")
     LOOP_NS[$1]=$(cpu_ns "$LOOP_PID")
@@ -129,12 +310,20 @@ present_floor() {
 one_run() {
     E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e.XXXXXX")
     e2e_start_x $xargs_extra
-    e2e_start_app
-    STARTED=$(now)
+    if [[ -n "$browser" ]]; then
+        browser_start
+    else
+        e2e_start_app
+        STARTED=$(now)
+    fi
     "$LOOP" >/dev/null 2>&1 &
     LOOP_PID=$!
     E2E_PIDS+=($LOOP_PID)
-    e2e_wait_window
+    if [[ -n "$browser" ]]; then
+        browser_wait_window
+    else
+        e2e_wait_window
+    fi
     wait_until_second 18
     sample shake_start
     wait_until_second 25
@@ -145,9 +334,13 @@ one_run() {
     sample flicker_end
     span shake_start shake_end shake
     span flicker_start flicker_end flicker
-    echo "memory pss_kb=$(awk '/^Pss:/ { print $2 }' "/proc/$APP_PID/smaps_rollup")" \
-        "rss_kb=$(awk '/^Rss:/ { print $2 }' "/proc/$APP_PID/smaps_rollup")"
-    [[ -x "$PRESENT_LOOP" ]] && present_floor
+    if [[ -n "$browser" ]]; then
+        browser_memory
+    else
+        echo "memory pss_kb=$(awk '/^Pss:/ { print $2 }' "/proc/$APP_PID/smaps_rollup")" \
+            "rss_kb=$(awk '/^Rss:/ { print $2 }' "/proc/$APP_PID/smaps_rollup")"
+        [[ -x "$PRESENT_LOOP" ]] && present_floor
+    fi
     e2e_cleanup
 }
 

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Velmora
 # need. Safe to run again; skips apt when everything is already there.
-# Usage: bash scripts/setup-debian.sh [release] [pictures]
+# Usage: bash scripts/setup-debian.sh [release] [pictures] [bench]
 #   release   also what scripts/release.sh needs to make and check packages
 #   pictures  also what scripts/pictures.sh needs to assemble the README's pictures
+#   bench     also the web browser that bench/measure_presentation.sh -b runs
+#             the show's web page in, as a reference for the card's cost
 set -euo pipefail
 
 packages=(
@@ -19,11 +21,15 @@ release_packages=(
 pictures_packages=(
   python3-pil
 )
+bench_packages=(
+  chromium
+)
 for group in "$@"; do
   case $group in
     release) packages+=("${release_packages[@]}") ;;
     pictures) packages+=("${pictures_packages[@]}") ;;
-    *) echo "setup-debian: unknown group '$group' (release, pictures)" >&2; exit 2 ;;
+    bench) packages+=("${bench_packages[@]}") ;;
+    *) echo "setup-debian: unknown group '$group' (release, pictures, bench)" >&2; exit 2 ;;
   esac
 done
 
