@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Velmora
 # need. Safe to run again; skips apt when everything is already there.
-# Usage: bash scripts/setup-debian.sh [release] [pictures] [bench]
+# Usage: bash scripts/setup-debian.sh [release] [pictures] [bench] [web]
 #   release   also what scripts/release.sh needs to make and check packages
 #   pictures  also what scripts/pictures.sh needs to assemble the README's pictures
 #   bench     also the web browser that bench/measure_presentation.sh -b runs
 #             the show's web page in, as a reference for the card's cost
+#   web       also what scripts/web.sh needs to build the card for browsers
+#             (emscripten, and fonttools to cut the faces down), and the
+#             browser and node its test runs in
 set -euo pipefail
 
 packages=(
@@ -24,12 +27,21 @@ pictures_packages=(
 bench_packages=(
   chromium
 )
+web_packages=(
+  emscripten python3-fonttools chromium
+)
 for group in "$@"; do
   case $group in
     release) packages+=("${release_packages[@]}") ;;
     pictures) packages+=("${pictures_packages[@]}") ;;
     bench) packages+=("${bench_packages[@]}") ;;
-    *) echo "setup-debian: unknown group '$group' (release, pictures, bench)" >&2; exit 2 ;;
+    web)
+      packages+=("${web_packages[@]}")
+      # Node and npm from Debian, unless the machine has its own node.
+      command -v node >/dev/null || packages+=(nodejs)
+      command -v npm >/dev/null || packages+=(npm)
+      ;;
+    *) echo "setup-debian: unknown group '$group' (release, pictures, bench, web)" >&2; exit 2 ;;
   esac
 done
 

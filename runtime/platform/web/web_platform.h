@@ -1,0 +1,35 @@
+// The web backend: the program compiled to WebAssembly and shown in a page.
+//
+// What it offers:
+// - one canvas per window, placed in the page's stage element (see
+//   web_platform.js), its backing store at the device scale and its CSS size
+//   the window's logical size; pixels outside the window's shape are
+//   transparent;
+// - pointer input (mouse, pen and touch alike) hit-tested against the
+//   windows' shapes in stacking order: what falls outside every shape reaches
+//   the page beneath; a tap is a click, a double tap a double-click;
+// - present puts only the dirty rectangles;
+// - the runtime's cursor pictures as CSS cursors with their hot spots;
+// - links opened in a new tab that gets no handle back to the card;
+// - performance.now() as the monotonic clock, the browser's local time as
+//   the wall clock, errors shown in the page;
+// - waitEvent hands control back to the browser until input arrives or the
+//   deadline passes (Asyncify), so nested loops (the modal About window)
+//   work as on a desktop.
+#pragma once
+
+#include <memory>
+
+#include "../platform.h"
+
+namespace rt::platform {
+
+// The page's density: devicePixelRatio rounded up to a whole device scale,
+// 1 to 4. Rounding up keeps a 1.25 to 1.75 screen sharp: the browser shrinks
+// a drawing made at twice the size, which blurs far less than stretching
+// one made at the logical size. A 2x or 3x phone gets its exact scale.
+int webDeviceScale(double devicePixelRatio);
+
+std::unique_ptr<Platform> makeWebPlatform();
+
+}  // namespace rt::platform
