@@ -33,6 +33,7 @@ void velmora_web_local_time(int* fields, double* secondsSinceMidnight);
 int velmora_web_take_input(int* records, int capacity);
 void velmora_web_wait(double milliseconds);
 void velmora_web_ended();
+std::uint8_t* velmora_web_fetched_file(const char* name, int* size);
 }
 
 namespace rt::platform {
@@ -338,5 +339,12 @@ private:
 }  // namespace
 
 std::unique_ptr<Platform> makeWebPlatform() { return std::make_unique<WebPlatform>(); }
+
+std::span<const std::uint8_t> webFetchedFile(const char* name) {
+    int size = 0;
+    const std::uint8_t* bytes = velmora_web_fetched_file(name, &size);
+    if (!bytes) return {};
+    return {bytes, std::size_t(size)};
+}
 
 }  // namespace rt::platform

@@ -18,7 +18,9 @@
 //   work as on a desktop.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <span>
 
 #include "../platform.h"
 
@@ -31,5 +33,10 @@ namespace rt::platform {
 int webDeviceScale(double devicePixelRatio);
 
 std::unique_ptr<Platform> makeWebPlatform();
+
+// A file the page fetched before the program started (the pictures drawn
+// at twice the size, on a screen that draws them), by its name; empty when
+// the page did not fetch it. The bytes stay for the life of the program.
+std::span<const std::uint8_t> webFetchedFile(const char* name);
 
 }  // namespace rt::platform

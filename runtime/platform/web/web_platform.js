@@ -19,6 +19,7 @@ var LibraryVelmoraWeb = {
     listening: false,
     shown: false,   // whether a frame has been put yet
     cursors: {},    // cursor picture key -> CSS cursor value
+    fetched: null,  // file name -> { bytes, copy in the program's memory }
 
     stage: function() { return Module['velmoraStage']; },
 
@@ -290,6 +291,38 @@ var LibraryVelmoraWeb = {
       };
       if (milliseconds >= 0) timer = setTimeout(VW.wake, milliseconds);
     });
+  },
+
+  // Copies a file of the pack the page fetched (Module.velmoraPictures2x:
+  // name, zero byte, 4-byte little-endian size, bytes; see
+  // tools/web/pack_files.py) into the program's memory, once; 0 when the
+  // page fetched no such file.
+  velmora_web_fetched_file__deps: ['$VW', 'malloc'],
+  velmora_web_fetched_file: function(name, size) {
+    var wanted = UTF8ToString(name);
+    if (!VW.fetched) {
+      VW.fetched = {};
+      var pack = Module['velmoraPictures2x'];
+      var bytes = pack ? new Uint8Array(pack) : new Uint8Array(0);
+      var at = 0;
+      while (at < bytes.length) {
+        var end = bytes.indexOf(0, at);
+        if (end < 0 || end + 5 > bytes.length) break;
+        var key = new TextDecoder().decode(bytes.subarray(at, end));
+        var length = bytes[end + 1] | (bytes[end + 2] << 8) | (bytes[end + 3] << 16) | (bytes[end + 4] << 24);
+        if (end + 5 + length > bytes.length) break;  // a cut-off pack: keep what is whole
+        VW.fetched[key] = { bytes: bytes.subarray(end + 5, end + 5 + length), copy: 0 };
+        at = end + 5 + length;
+      }
+    }
+    var file = VW.fetched[wanted];
+    if (!file) return 0;
+    if (!file.copy) {
+      file.copy = _malloc(file.bytes.length);
+      HEAPU8.set(file.bytes, file.copy);
+    }
+    HEAP32[size >> 2] = file.bytes.length;
+    return file.copy;
   },
 
   velmora_web_ended__deps: ['$VW'],
