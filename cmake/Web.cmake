@@ -72,7 +72,19 @@ function(velmora_web_site)
   add_custom_command(OUTPUT ${site}/icon.ico
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/assets/CardIcon.ico ${site}/icon.ico
     DEPENDS ${PROJECT_SOURCE_DIR}/assets/CardIcon.ico VERBATIM)
-  add_custom_target(velmora_page ALL DEPENDS ${page_files} ${site}/icon.ico)
+  # The licences of the program and of the faces and code built into the
+  # module travel with the site.
+  set(licence_files ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/licenses/Liberation-fonts.txt
+    ${PROJECT_SOURCE_DIR}/licenses/stb.txt)
+  set(licence_outputs)
+  foreach(file IN LISTS licence_files)
+    get_filename_component(name ${file} NAME)
+    add_custom_command(OUTPUT ${site}/licenses/${name}
+      COMMAND ${CMAKE_COMMAND} -E copy ${file} ${site}/licenses/${name}
+      DEPENDS ${file} VERBATIM)
+    list(APPEND licence_outputs ${site}/licenses/${name})
+  endforeach()
+  add_custom_target(velmora_page ALL DEPENDS ${page_files} ${site}/icon.ico ${licence_outputs})
 endfunction()
 
 # velmora_web_fetched(<target> SYMBOL <name> FILE <path> [...]): as

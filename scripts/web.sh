@@ -14,9 +14,16 @@ emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
   -DVELMORA_TESTS=OFF -DVELMORA_BENCHMARKS=OFF -DVELMORA_TOOLS=OFF >/dev/null
 cmake --build build-web -j "${WEB_JOBS:-2}"
 site=build-web/site
-# What a static host sends, compressed as it would send it.
-total=0
-for f in "$site"/*; do
-  total=$((total + $(gzip -9 -c "$f" | wc -c)))
-done
-echo "web: $site ($(du -sb "$site" | cut -f1) bytes, $total gzipped)"
+# What a static host sends, compressed as it would send it: all of it, and
+# what a 1x screen fetches (everything but the 2x pictures and the licences).
+gz() { gzip -9 -c "$1" | wc -c; }
+total=0 first=0
+while IFS= read -r f; do
+  size=$(gz "$f")
+  total=$((total + size))
+  case $f in
+    */pictures-2x.pack | */licenses/*) ;;
+    *) first=$((first + size)) ;;
+  esac
+done < <(find "$site" -type f)
+echo "web: $site: $(du -sb "$site" | cut -f1) bytes; gzipped: $total in all, $first for a 1x screen"
