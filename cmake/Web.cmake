@@ -45,6 +45,9 @@ endfunction()
 function(velmora_web_site)
   set(site ${PROJECT_BINARY_DIR}/site)
   set(web_dir ${PROJECT_SOURCE_DIR}/runtime/platform/web)
+  # The picture decoders and the compositor run on every frame and before
+  # the first: they are built for speed, the rest for size.
+  target_compile_options(velmora_graphics PRIVATE -O2)
   add_library(velmora_web STATIC ${web_dir}/web_platform.cpp)
   target_link_libraries(velmora_web PUBLIC velmora_runtime)
 

@@ -73,6 +73,10 @@
 
   var firstFrame = 0;
   var running = null;  // the module object of the showing card
+  // The tap that ends the card is followed by the browser's click at the
+  // same place, where the control now is: it must not open the card again.
+  var reopenShown = 0;
+  var REOPEN_GUARD_MS = 500;
   function start() {
     reopen.hidden = true;
     message.hidden = true;
@@ -83,6 +87,7 @@
         velmoraPictures2x: ready[1],
         velmoraError: say,
         velmoraEnded: function () {
+          reopenShown = performance.now();
           reopen.hidden = false;
           if (document.activeElement === document.body) reopen.focus({ preventScroll: true });
         },
@@ -105,7 +110,9 @@
     console.error(error);
     say("The card could not be started (" + (error && error.message ? error.message : error) + ").");
   }
-  reopen.addEventListener("click", start);
+  reopen.addEventListener("click", function () {
+    if (performance.now() - reopenShown >= REOPEN_GUARD_MS) start();
+  });
   start();
 
   // With #bench in the address the title carries what the measuring script
