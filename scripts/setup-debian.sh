@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Velmora
 # need. Safe to run again; skips apt when everything is already there.
-# Usage: bash scripts/setup-debian.sh [release] [pictures] [bench] [web]
+# Usage: bash scripts/setup-debian.sh [release] [pictures] [assets] [bench] [web]
 #   release   also what scripts/release.sh needs to make and check packages
 #   pictures  also what scripts/pictures.sh needs to assemble the README's pictures
+#   assets    also what assets/generate.py needs to paint the built-in pictures
 #   bench     also the web browser that bench/measure_presentation.sh -b runs
 #             the show's web page in, as a reference for the card's cost
 #   web       also what scripts/web.sh needs to build the card for browsers
@@ -24,6 +25,9 @@ release_packages=(
 pictures_packages=(
   python3-pil
 )
+assets_packages=(
+  python3-pil python3-numpy fonts-dancingscript fonts-dejavu-core
+)
 bench_packages=(
   chromium
 )
@@ -34,6 +38,7 @@ for group in "$@"; do
   case $group in
     release) packages+=("${release_packages[@]}") ;;
     pictures) packages+=("${pictures_packages[@]}") ;;
+    assets) packages+=("${assets_packages[@]}") ;;
     bench) packages+=("${bench_packages[@]}") ;;
     web)
       packages+=("${web_packages[@]}")
@@ -41,7 +46,7 @@ for group in "$@"; do
       command -v node >/dev/null || packages+=(nodejs)
       command -v npm >/dev/null || packages+=(npm)
       ;;
-    *) echo "setup-debian: unknown group '$group' (release, pictures, bench, web)" >&2; exit 2 ;;
+    *) echo "setup-debian: unknown group '$group' (release, pictures, assets, bench, web)" >&2; exit 2 ;;
   esac
 done
 
