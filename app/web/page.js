@@ -62,7 +62,18 @@
 
   // The module is compiled once; opening the card again instantiates it
   // anew, so every showing starts from the program's first line.
-  var compiled = fetchBytes("velmora.wasm").then(function (bytes) { return WebAssembly.compile(bytes); });
+  // Compiled while it downloads where the browser can; a server that sends
+  // the module under another type than application/wasm gets it compiled
+  // from its bytes instead.
+  var compiled = (typeof WebAssembly.compileStreaming === "function"
+    ? WebAssembly.compileStreaming(fetch("velmora.wasm").then(function (response) {
+        if (!response.ok) throw new Error("velmora.wasm: " + response.status + " " + response.statusText);
+        return response;
+      })).catch(function (error) {
+        if (/velmora\.wasm: /.test(error.message)) throw error;
+        return fetchBytes("velmora.wasm").then(function (bytes) { return WebAssembly.compile(bytes); });
+      })
+    : fetchBytes("velmora.wasm").then(function (bytes) { return WebAssembly.compile(bytes); }));
 
   // A screen of more than one device pixel per CSS pixel draws the card at
   // twice the size or more (webDeviceScale in web_platform.cpp rounds the
