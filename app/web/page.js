@@ -121,6 +121,11 @@
     console.error(error);
     say("The card could not be started (" + (error && error.message ? error.message : error) + ").");
   }
+  // A fault while the module starts, outside the promises above, still
+  // leaves a line in the page rather than a blank one.
+  window.addEventListener("error", function (event) {
+    if (!firstFrame) failed(event.error || event.message);
+  });
   reopen.addEventListener("click", function () {
     if (performance.now() - reopenShown >= REOPEN_GUARD_MS) start();
   });
