@@ -59,7 +59,9 @@ function(velmora_web_site)
     -sASYNCIFY -sASYNCIFY_IMPORTS=velmora_web_wait
     --js-library=${web_dir}/web_platform.js
     -sMODULARIZE -sEXPORT_NAME=VelmoraCard -sENVIRONMENT=web
-    -sALLOW_MEMORY_GROWTH -sINITIAL_MEMORY=16MB -sTOTAL_STACK=1MB -sASYNCIFY_STACK_SIZE=65536
+    # The memory starts small and grows with what the show decodes: a page
+    # should hold no more than it uses.
+    -sALLOW_MEMORY_GROWTH -sINITIAL_MEMORY=2MB -sTOTAL_STACK=256KB -sASYNCIFY_STACK_SIZE=65536
     -sEXPORTED_RUNTIME_METHODS=[]
     -sTEXTDECODER=2 -sMIN_CHROME_VERSION=80 -sMIN_FIREFOX_VERSION=78 -sMIN_SAFARI_VERSION=140000)
   set_property(TARGET velmora APPEND PROPERTY LINK_DEPENDS ${web_dir}/web_platform.js)

@@ -9,11 +9,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <vector>
 
 #include "../click_tracker.h"
+#include "../event_queue.h"
+#include "../local_time.h"
+#include "../picture_cache.h"
+#include "../window_shape.h"
 
 // The JavaScript side, web_platform.js.
 extern "C" {
@@ -25,11 +28,13 @@ void velmora_web_visible(int window, int visible);
 void velmora_web_owner(int window, int owner);
 void velmora_web_shape(int window, const int* spans, int count);
 void velmora_web_put(int window, const std::uint8_t* rgba, int x, int y, int width, int height);
-void velmora_web_cursor(int window, std::uintptr_t key, const std::uint8_t* rgba, int width, int height,
-                        int hotspotX, int hotspotY);
+void velmora_web_cursor_make(int cursor, const std::uint8_t* rgba, int width, int height, int hotspotX,
+                             int hotspotY, int scale);
+void velmora_web_cursor_free(int cursor);
+void velmora_web_cursor(int window, int cursor);
 void velmora_web_open(const char* address);
 void velmora_web_error(const char* message);
-void velmora_web_local_time(int* fields, double* secondsSinceMidnight);
+void velmora_web_local_time(int* fields, double* fraction);
 int velmora_web_take_input(int* records, int capacity);
 void velmora_web_wait(double milliseconds);
 void velmora_web_ended();
@@ -54,7 +59,8 @@ constexpr int kRawFields = 8;  // type, window, x, y, button, time (ms), inside,
 
 struct WebWindow {
     Rect bounds;
-    std::optional<Region> shape;
+    WindowShape shape;
+    int cursor = 0;  // the CSS cursor shown over it; 0: the arrow
     // Where each row's spans start in shape->spans, height + 1 entries.
     std::vector<std::size_t> rowStart;
     bool presentWhole = false;  // the shape changed: the alpha of every pixel must follow
@@ -62,15 +68,14 @@ struct WebWindow {
 
 class WebPlatform final : public Platform {
 public:
-    WebPlatform() : scale_(webDeviceScale(velmora_web_device_pixel_ratio())) {
-        mouseClicks_ = ClickTracker(400, 4 * scale_);
-        // A finger lands less precisely than a mouse: a second tap within a
-        // fingertip of the first still makes a double tap.
-        touchClicks_ = ClickTracker(400, 24 * scale_);
-    }
+    // A finger lands less precisely than a mouse: a second tap within a
+    // fingertip of the first still makes a double tap. The queue's own
+    // tracker decides for the mouse and the pen.
+    WebPlatform() : scale_(webDeviceScale(velmora_web_device_pixel_ratio())), touchClicks_(400, 24 * scale_) {}
 
     ~WebPlatform() override {
         for (const auto& [handle, window] : windows_) velmora_web_destroy(int(handle));
+        cursors_.clear([](int cursor) { velmora_web_cursor_free(cursor); });
         velmora_web_ended();
     }
 
@@ -95,8 +100,7 @@ public:
     void destroyWindow(WindowHandle window) override {
         if (windows_.erase(window) == 0) return;
         velmora_web_destroy(int(window));
-        std::erase_if(queue_, [&](const Event& e) { return e.window == window; });
-        mouseClicks_.reset();
+        queue_.forget(window);
         touchClicks_.reset();
     }
 
@@ -112,7 +116,7 @@ public:
             e.type = EventType::Expose;
             e.window = window;
             e.area = {0, 0, w->bounds.width, w->bounds.height};
-            queue_.push_back(e);
+            queue_.push(e);
             if (w->shape) indexRows(*w);
         }
     }
@@ -128,16 +132,15 @@ public:
     void setWindowShape(WindowHandle window, const Region* shape) override {
         WebWindow* w = find(window);
         if (!w) return;
-        if (shape ? (w->shape && *w->shape == *shape) : !w->shape) return;
+        if (sameShape(w->shape, shape)) return;
+        w->shape = shapeOf(shape);
         if (shape) {
-            w->shape = *shape;
             indexRows(*w);
             std::vector<int> spans;
             spans.reserve(shape->spans.size() * 3);
             for (const Span& s : shape->spans) spans.insert(spans.end(), {s.y, s.x0, s.x1});
             velmora_web_shape(int(window), spans.data(), int(shape->spans.size()));
         } else {
-            w->shape.reset();
             w->rowStart.clear();
             velmora_web_shape(int(window), nullptr, -1);
         }
@@ -156,33 +159,29 @@ public:
         for (const Rect& r : dirty) put(window, *w, frame, r.intersect(frame.bounds()));
     }
 
-    void setCursor(WindowHandle window, const PictureRef& cursor) override {
-        if (!find(window)) return;
-        if (!cursor) {
-            velmora_web_cursor(int(window), 0, nullptr, 0, 0, 0, 0);
-            return;
+    // The runtime's cursor picture becomes a CSS cursor (made once per
+    // picture, see PictureCache) shown while the pointer is over the window.
+    void setCursor(WindowHandle window, const PictureRef& picture) override {
+        WebWindow* w = find(window);
+        if (!w) return;
+        int cursor = 0;
+        if (picture && !picture->image().empty()) {
+            cursor = cursors_.obtain(
+                picture, [&](const Picture& p) { return makeCursor(p); },
+                [&](int c) {
+                    return std::any_of(windows_.begin(), windows_.end(),
+                                       [&](const auto& entry) { return entry.second.cursor == c; });
+                },
+                [](int c) { velmora_web_cursor_free(c); });
         }
-        const Bitmap& image = cursor->image();
-        std::vector<std::uint8_t> rgba(std::size_t(image.width()) * std::size_t(image.height()) * 4);
-        std::size_t i = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x, i += 4) {
-                const Pixel p = image.at(x, y);
-                rgba[i] = std::uint8_t(pixelRed(p));
-                rgba[i + 1] = std::uint8_t(pixelGreen(p));
-                rgba[i + 2] = std::uint8_t(pixelBlue(p));
-                rgba[i + 3] = std::uint8_t(pixelAlpha(p));
-            }
-        velmora_web_cursor(int(window), reinterpret_cast<std::uintptr_t>(cursor.get()), rgba.data(), image.width(),
-                           image.height(), cursor->hotspotX, cursor->hotspotY);
+        if (cursor == w->cursor) return;
+        w->cursor = cursor;
+        velmora_web_cursor(int(window), cursor);
     }
 
     // A page has one way to open an address: a new tab, with no handle back
     // to the card. The browser names the file's handler itself.
-    void openDocument(WindowHandle, const std::string&, const std::string& file, const std::string&,
-                      const std::string&, int) override {
-        velmora_web_open(file.c_str());
-    }
+    void openDocument(const DocumentRequest& request) override { velmora_web_open(request.file.c_str()); }
 
     void reportError(const std::string& message) override { velmora_web_error(message.c_str()); }
 
@@ -190,17 +189,9 @@ public:
 
     LocalDateTime localNow() override {
         int f[6] = {};
-        double seconds = 0;
-        velmora_web_local_time(f, &seconds);
-        LocalDateTime now;
-        now.year = f[0];
-        now.month = f[1];
-        now.day = f[2];
-        now.hour = f[3];
-        now.minute = f[4];
-        now.second = f[5];
-        now.secondsSinceMidnight = seconds;
-        return now;
+        double fraction = 0;
+        velmora_web_local_time(f, &fraction);
+        return localDateTime(f[0], f[1], f[2], f[3], f[4], f[5], fraction);
     }
 
     // Hands control back to the browser until input arrives or the deadline
@@ -210,11 +201,7 @@ public:
     std::optional<Event> waitEvent(double deadline) override {
         for (;;) {
             takeInput();
-            if (!queue_.empty()) {
-                const Event e = queue_.front();
-                queue_.pop_front();
-                return e;
-            }
+            if (auto e = queue_.pop()) return e;
             const double left = deadline - monotonicSeconds();
             if (left <= 0) return std::nullopt;
             // Whole milliseconds rounded up: a timeout never fires early, so
@@ -230,6 +217,24 @@ private:
     WebWindow* find(WindowHandle window) {
         auto it = windows_.find(window);
         return it == windows_.end() ? nullptr : &it->second;
+    }
+
+    int makeCursor(const Picture& picture) {
+        const Bitmap& image = picture.image();
+        std::vector<std::uint8_t> rgba(std::size_t(image.width()) * std::size_t(image.height()) * 4);
+        std::size_t i = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x, i += 4) {
+                const Pixel p = image.at(x, y);
+                rgba[i] = std::uint8_t(pixelRed(p));
+                rgba[i + 1] = std::uint8_t(pixelGreen(p));
+                rgba[i + 2] = std::uint8_t(pixelBlue(p));
+                rgba[i + 3] = std::uint8_t(pixelAlpha(p));
+            }
+        const int cursor = nextCursor_++;
+        velmora_web_cursor_make(cursor, rgba.data(), image.width(), image.height(), picture.hotspotX,
+                                picture.hotspotY, scale_);
+        return cursor;
     }
 
     static void indexRows(WebWindow& w) {
@@ -297,31 +302,17 @@ private:
         const int x = r[2], y = r[3], button = r[4];
         const std::uint32_t time = std::uint32_t(r[5]);
         const bool inside = r[6] != 0;
-        auto push = [&](EventType type) {
-            Event e;
-            e.type = type;
-            e.window = window;
-            e.x = x;
-            e.y = y;
-            e.button = button;
-            queue_.push_back(e);
-        };
         switch (r[0]) {
-            case kRawPress: {
-                pressClicks_ = r[7] ? &touchClicks_ : &mouseClicks_;
-                const bool isDouble = pressClicks_->press(window, button, x, y, time);
-                push(EventType::Press);
-                if (isDouble) push(EventType::DoubleClick);
+            case kRawPress:
+                if (r[7]) {
+                    queue_.pressDecided(window, button, x, y, touchClicks_.press(window, button, x, y, time));
+                } else {
+                    queue_.press(window, button, x, y, time);
+                }
                 break;
-            }
-            case kRawRelease: {
-                const bool click = pressClicks_->release(window, button, inside);
-                push(EventType::Release);
-                if (click) push(EventType::Click);
-                break;
-            }
-            case kRawMove: push(EventType::Move); break;
-            case kRawLeave: push(EventType::Leave); break;
+            case kRawRelease: queue_.release(window, button, x, y, inside); break;
+            case kRawMove: queue_.push(EventType::Move, window, x, y, 0); break;
+            case kRawLeave: queue_.push(EventType::Leave, window, x, y, 0); break;
             default: break;
         }
     }
@@ -329,10 +320,10 @@ private:
     int scale_;
     std::map<WindowHandle, WebWindow> windows_;
     WindowHandle nextHandle_ = 1;
-    std::deque<Event> queue_;
-    ClickTracker mouseClicks_;
+    EventQueue queue_;
     ClickTracker touchClicks_;
-    ClickTracker* pressClicks_ = &mouseClicks_;
+    PictureCache<int> cursors_;
+    int nextCursor_ = 1;
     std::vector<std::uint32_t> staging_;
 };
 

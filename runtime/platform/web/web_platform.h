@@ -16,6 +16,9 @@
 // - waitEvent hands control back to the browser until input arrives or the
 //   deadline passes (Asyncify), so nested loops (the modal About window)
 //   work as on a desktop.
+// What every backend needs comes from the shared pieces: the event queue
+// and its click tracker, the cursor cache, the shape rule and the local
+// time arithmetic.
 #pragma once
 
 #include <cstdint>

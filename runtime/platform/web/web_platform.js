@@ -18,7 +18,7 @@ var LibraryVelmoraWeb = {
     hovered: null,  // the window the pointer is over
     listening: false,
     shown: false,   // whether a frame has been put yet
-    cursors: {},    // cursor picture key -> CSS cursor value
+    cursors: {},    // cursor number -> CSS cursor value
     fetched: null,  // file name -> { bytes, copy in the program's memory }
 
     stage: function() { return Module['velmoraStage']; },
@@ -124,6 +124,16 @@ var LibraryVelmoraWeb = {
       return 1;
     },
 
+    // rows[y] .. rows[y + 1]: the spans of row y (the spans come sorted by row).
+    indexRows: function(w) {
+      var count = w.spans.length / 3, rows = new Int32Array(w.h + 1), i = 0;
+      for (var y = 0; y <= w.h; ++y) {
+        while (i < count && w.spans[3 * i] < y) ++i;
+        rows[y] = i;
+      }
+      w.rows = rows;
+    },
+
     place: function(w) {
       var s = w.canvas.style;
       s.left = (w.x / w.scale) + 'px';
@@ -175,6 +185,7 @@ var LibraryVelmoraWeb = {
       w.canvas.height = height;
     }
     w.x = x; w.y = y; w.w = width; w.h = height;
+    if (w.spans) VW.indexRows(w);
     VW.place(w);
   },
 
@@ -201,13 +212,7 @@ var LibraryVelmoraWeb = {
     if (!w) return;
     if (count < 0) { w.spans = null; w.rows = null; return; }
     w.spans = HEAP32.slice(spans >> 2, (spans >> 2) + 3 * count);
-    // rows[y] .. rows[y + 1]: the spans of row y (the spans come sorted by row).
-    var rows = new Int32Array(w.h + 1), i = 0;
-    for (var y = 0; y <= w.h; ++y) {
-      while (i < count && w.spans[3 * i] < y) ++i;
-      rows[y] = i;
-    }
-    w.rows = rows;
+    VW.indexRows(w);
   },
 
   velmora_web_put__deps: ['$VW'],
@@ -222,31 +227,34 @@ var LibraryVelmoraWeb = {
     }
   },
 
+  // Makes the CSS cursor `cursor` from a picture at the device scale: shown
+  // at its logical size through image-set, sharp; a browser without
+  // image-set for cursors takes the plain picture. The hot spot is in CSS
+  // pixels either way.
+  velmora_web_cursor_make__deps: ['$VW'],
+  velmora_web_cursor_make: function(cursor, rgba, width, height, hx, hy, scale) {
+    var c = document.createElement('canvas');
+    c.width = width;
+    c.height = height;
+    c.getContext('2d').putImageData(new ImageData(new Uint8ClampedArray(HEAPU8.slice(rgba, rgba + width * height * 4)), width, height), 0, 0);
+    var url = 'url(' + c.toDataURL('image/png') + ')';
+    var probe = document.createElement('div').style;
+    probe.cursor = 'image-set(' + url + ' ' + scale + 'x) ' + Math.floor(hx / scale) + ' ' + Math.floor(hy / scale) + ', pointer';
+    VW.cursors[cursor] = probe.cursor || (url + ' ' + hx + ' ' + hy + ', pointer');
+  },
+
+  velmora_web_cursor_free__deps: ['$VW'],
+  velmora_web_cursor_free: function(cursor) {
+    delete VW.cursors[cursor];
+  },
+
+  // Shows the CSS cursor `cursor` (0: the arrow) over the window.
   velmora_web_cursor__deps: ['$VW'],
-  velmora_web_cursor: function(id, key, rgba, width, height, hx, hy) {
+  velmora_web_cursor: function(id, cursor) {
     var w = VW.windows[id];
     if (!w) return;
-    var css = '';
-    if (key) {
-      css = VW.cursors[key];
-      if (css === undefined) {
-        var c = document.createElement('canvas');
-        c.width = width;
-        c.height = height;
-        c.getContext('2d').putImageData(new ImageData(new Uint8ClampedArray(HEAPU8.slice(rgba, rgba + width * height * 4)), width, height), 0, 0);
-        var url = 'url(' + c.toDataURL('image/png') + ')';
-        // The picture is drawn at the device scale: image-set shows it at its
-        // logical size, sharp; a browser without image-set for cursors takes
-        // the plain picture. The hot spot is in CSS pixels either way.
-        var s = w.scale;
-        var probe = document.createElement('div').style;
-        probe.cursor = 'image-set(' + url + ' ' + s + 'x) ' + Math.floor(hx / s) + ' ' + Math.floor(hy / s) + ', pointer';
-        css = probe.cursor || (url + ' ' + hx + ' ' + hy + ', pointer');
-        VW.cursors[key] = css;
-      }
-    }
-    w.cursor = css;
-    if (VW.hovered === w) document.documentElement.style.cursor = css;
+    w.cursor = (cursor && VW.cursors[cursor]) || '';
+    if (VW.hovered === w) document.documentElement.style.cursor = w.cursor;
   },
 
   velmora_web_open: function(address) {
@@ -259,7 +267,7 @@ var LibraryVelmoraWeb = {
     if (Module['velmoraError']) Module['velmoraError'](text);
   },
 
-  velmora_web_local_time: function(fields, seconds) {
+  velmora_web_local_time: function(fields, fraction) {
     var d = new Date();
     HEAP32[(fields >> 2) + 0] = d.getFullYear();
     HEAP32[(fields >> 2) + 1] = d.getMonth() + 1;
@@ -267,7 +275,7 @@ var LibraryVelmoraWeb = {
     HEAP32[(fields >> 2) + 3] = d.getHours();
     HEAP32[(fields >> 2) + 4] = d.getMinutes();
     HEAP32[(fields >> 2) + 5] = d.getSeconds();
-    HEAPF64[seconds >> 3] = d.getHours() * 3600 + d.getMinutes() * 60 + d.getSeconds() + d.getMilliseconds() / 1000;
+    HEAPF64[fraction >> 3] = d.getMilliseconds() / 1000;
   },
 
   velmora_web_take_input__deps: ['$VW'],

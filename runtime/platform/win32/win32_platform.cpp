@@ -30,7 +30,7 @@
 //    ClickTracker; the pointer is captured while a button is down.
 //  - setWindowOwner: the owner window (GWLP_HWNDPARENT), which keeps a modal
 //    window above the window it blocks.
-//  - openDocument: ShellExecuteA with the six arguments as given, on a
+//  - openDocument: ShellExecuteA with the request as given, on a
 //    detached worker thread with COM initialised, so the card never waits
 //    for the browser.
 //  - reportError: a message box (and the same line on stderr).
@@ -57,14 +57,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <deque>
+#include <limits>
 #include <map>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "../../graphics/region.h"
-#include "../click_tracker.h"
+#include "../event_queue.h"
+#include "../local_time.h"
+#include "../picture_cache.h"
+#include "../window_shape.h"
 
 namespace rt::platform {
 namespace win32 {
@@ -162,17 +165,11 @@ HICON makeIcon(const Picture& picture, bool isIcon) {
     return result;
 }
 
-struct CachedIcon {
-    PictureRef picture;  // keeps the key alive
-    HICON handle = nullptr;
-};
-
 struct WindowState {
     HWND hwnd = nullptr;
     int width = 1;
     int height = 1;
-    bool rectangular = true;  // no region set
-    Region shape;             // the region set, when not rectangular
+    WindowShape shape;        // the region set; none: rectangular
     HCURSOR cursor = nullptr; // null: the arrow
     bool trackingLeave = false;
     int lastMoveX = -1 << 30, lastMoveY = -1 << 30;
@@ -193,7 +190,7 @@ public:
         // program asks for less; at 1 ms the timers keep their 1/64 s grid
         // instead of firing up to a period late.
         timerPeriodSet_ = timeBeginPeriod(1) == TIMERR_NOERROR;
-        clicks_.setIntervalMs(GetDoubleClickTime());
+        queue_.clicks().setIntervalMs(GetDoubleClickTime());
         if (HMODULE user32 = GetModuleHandleW(L"user32.dll"))
             getDpiForSystem_ =
                 reinterpret_cast<GetDpiForSystemFunction>(reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForSystem")));
@@ -208,8 +205,8 @@ public:
         auto windows = std::move(windows_);
         handles_.clear();
         for (auto& [handle, state] : windows) DestroyWindow(state.hwnd);
-        for (auto& [key, cached] : cursors_) DestroyCursor(cached.handle);
-        for (auto& [key, cached] : icons_) DestroyIcon(cached.handle);
+        cursors_.clear(DestroyCursor);
+        icons_.clear(DestroyIcon);
         UnregisterClassW(kClassName, instance_);
         if (shcore_) FreeLibrary(shcore_);
         if (timerPeriodSet_) timeEndPeriod(1);
@@ -260,8 +257,7 @@ public:
         // else's doing.
         windows_.erase(it);
         handles_.erase(hwnd);
-        clicks_.reset();
-        std::erase_if(queue_, [&](const Event& e) { return e.window == window; });
+        queue_.forget(window);
         DestroyWindow(hwnd);
     }
 
@@ -290,15 +286,12 @@ public:
 
     void setWindowShape(WindowHandle window, const Region* shape) override {
         WindowState* st = find(window);
-        if (!st) return;
+        if (!st || sameShape(st->shape, shape)) return;
         if (shape == nullptr) {
-            if (st->rectangular) return;
             SetWindowRgn(st->hwnd, nullptr, TRUE);
-            st->rectangular = true;
-            st->shape = {};
+            st->shape = std::nullopt;
             return;
         }
-        if (!st->rectangular && st->shape == *shape) return;
         HRGN region = win32::createRegion(*shape);
         if (!region) {
             // An empty shape hides every pixel; GDI makes that from an
@@ -307,7 +300,6 @@ public:
         }
         // The system owns the region from here on, even when the call fails.
         if (!SetWindowRgn(st->hwnd, region, TRUE)) return;
-        st->rectangular = false;
         st->shape = *shape;
     }
 
@@ -338,14 +330,10 @@ public:
         WindowState* st = find(window);
         if (!st) return;
         HCURSOR cursor = nullptr;
-        if (picture && !picture->image().empty()) {
-            auto it = cursors_.find(picture.get());
-            if (it == cursors_.end()) {
-                pruneCursors();
-                it = cursors_.emplace(picture.get(), CachedIcon{picture, makeIcon(*picture, false)}).first;
-            }
-            cursor = it->second.handle;
-        }
+        if (picture && !picture->image().empty())
+            cursor = cursors_.obtain(
+                picture, [](const Picture& p) { return makeIcon(p, false); },
+                [&](HCURSOR c) { return shown(c); }, DestroyCursor);
         if (cursor == st->cursor) return;
         st->cursor = cursor;
         // The system asks again (WM_SETCURSOR) only when the pointer moves;
@@ -355,17 +343,16 @@ public:
             SetCursor(cursor ? cursor : arrow());
     }
 
-    void openDocument(WindowHandle owner, const std::string& operation, const std::string& file,
-                      const std::string& parameters, const std::string& directory, int showCommand) override {
-        WindowState* st = owner != kNoWindow ? find(owner) : nullptr;
+    void openDocument(const DocumentRequest& request) override {
+        WindowState* st = request.owner != kNoWindow ? find(request.owner) : nullptr;
         HWND ownerWindow = st ? st->hwnd : nullptr;
         // ShellExecute may take its time (it starts the browser, and can
         // wait on it); a worker thread of its own lets the card run on.
         try {
             std::thread([=] {
                 const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-                ShellExecuteA(ownerWindow, operation.c_str(), file.c_str(), parameters.c_str(), directory.c_str(),
-                              showCommand);
+                ShellExecuteA(ownerWindow, request.operation.c_str(), request.file.c_str(),
+                              request.parameters.c_str(), request.directory.c_str(), request.showCommand);
                 if (SUCCEEDED(com)) CoUninitialize();
             }).detach();
         } catch (const std::system_error&) {
@@ -388,24 +375,12 @@ public:
     LocalDateTime localNow() override {
         SYSTEMTIME t{};
         GetLocalTime(&t);
-        LocalDateTime now;
-        now.year = t.wYear;
-        now.month = t.wMonth;
-        now.day = t.wDay;
-        now.hour = t.wHour;
-        now.minute = t.wMinute;
-        now.second = std::min<int>(t.wSecond, 59);
-        now.secondsSinceMidnight = now.hour * 3600.0 + now.minute * 60.0 + now.second + t.wMilliseconds / 1000.0;
-        return now;
+        return localDateTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds / 1000.0);
     }
 
     std::optional<Event> waitEvent(double deadline) override {
         for (;;) {
-            if (!queue_.empty()) {
-                const Event e = queue_.front();
-                queue_.pop_front();
-                return e;
-            }
+            if (std::optional<Event> e = queue_.pop()) return e;
             MSG message;
             if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
                 DispatchMessageW(&message);
@@ -457,7 +432,7 @@ public:
             e.type = EventType::Expose;
             e.window = window;
             e.area = Rect{int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top)};
-            if (!e.area.empty()) queue_.push_back(e);
+            if (!e.area.empty()) queue_.push(e);
             return true;
         }
         case WM_SETCURSOR:
@@ -475,9 +450,7 @@ public:
             const bool isDouble = message == WM_LBUTTONDBLCLK;
             const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
             SetCapture(hwnd);
-            clicks_.pressDecided(window, button, isDouble);
-            push(EventType::Press, window, x, y, button);
-            if (isDouble) push(EventType::DoubleClick, window, x, y, button);
+            queue_.pressDecided(window, button, x, y, isDouble);
             return true;
         }
         case WM_LBUTTONUP:
@@ -487,9 +460,7 @@ public:
             const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
             if ((wParam & (MK_LBUTTON | MK_MBUTTON | MK_RBUTTON)) == 0 && GetCapture() == hwnd) ReleaseCapture();
             const bool inside = x >= 0 && y >= 0 && x < st.width && y < st.height;
-            const bool click = clicks_.release(window, button, inside);
-            push(EventType::Release, window, x, y, button);
-            if (click) push(EventType::Click, window, x, y, button);
+            queue_.release(window, button, x, y, inside);
             return true;
         }
         case WM_MOUSEMOVE: {
@@ -506,7 +477,7 @@ public:
             if (x == st.lastMoveX && y == st.lastMoveY) return true;
             st.lastMoveX = x;
             st.lastMoveY = y;
-            push(EventType::Move, window, x, y, 0);
+            queue_.push(EventType::Move, window, x, y, 0);
             return true;
         }
         case WM_MOUSELEAVE: {
@@ -515,7 +486,7 @@ public:
             POINT p{};
             GetCursorPos(&p);
             ScreenToClient(hwnd, &p);
-            push(EventType::Leave, window, int(p.x), int(p.y), 0);
+            queue_.push(EventType::Leave, window, int(p.x), int(p.y), 0);
             return true;
         }
         case WM_DPICHANGED:
@@ -531,16 +502,15 @@ public:
             // eye than before, but whole.
             return true;
         case WM_CLOSE:
-            push(EventType::CloseRequest, window, 0, 0);
+            queue_.push(EventType::CloseRequest, window);
             return true;
         case WM_DESTROY:
             // Only a window the runtime did not destroy itself is still known
             // here: it is gone, so it is forgotten and the runtime told.
             windows_.erase(window);
             handles_.erase(hwnd);
-            clicks_.reset();
-            std::erase_if(queue_, [&](const Event& e) { return e.window == window; });
-            push(EventType::Destroyed, window, 0, 0);
+            queue_.forget(window);
+            queue_.push(EventType::Destroyed, window);
             return true;
         default:
             return false;
@@ -565,38 +535,23 @@ private:
         }
     }
 
-    void push(EventType type, WindowHandle window, int x, int y, int button = 1) {
-        Event e;
-        e.type = type;
-        e.window = window;
-        e.x = x;
-        e.y = y;
-        e.button = button;
-        queue_.push_back(e);
-    }
-
     HCURSOR arrow() {
         if (!arrow_) arrow_ = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512) /* IDC_ARROW */);
         return arrow_;
     }
 
+    // The icon made from the picture; icons are kept for good, as windows
+    // keep using them.
     HICON cachedIcon(const PictureRef& picture) {
-        auto it = icons_.find(picture.get());
-        if (it == icons_.end()) it = icons_.emplace(picture.get(), CachedIcon{picture, makeIcon(*picture, true)}).first;
-        return it->second.handle;
+        return icons_.obtain(
+            picture, [](const Picture& p) { return makeIcon(p, true); }, [](HICON) { return true; }, DestroyIcon);
     }
 
-    // The cache holds a cursor for each picture ever set; should a caller
-    // keep handing over new pictures, the ones no window shows are freed.
-    void pruneCursors() {
-        constexpr std::size_t kMaxCachedCursors = 16;
-        if (cursors_.size() < kMaxCachedCursors) return;
-        std::erase_if(cursors_, [&](const auto& entry) {
-            for (const auto& [w, st] : windows_)
-                if (st.cursor == entry.second.handle) return false;
-            DestroyCursor(entry.second.handle);
-            return true;
-        });
+    // True when a window shows the cursor.
+    bool shown(HCURSOR cursor) const {
+        for (const auto& [w, st] : windows_)
+            if (st.cursor == cursor) return true;
+        return false;
     }
 
     // The monitor's density, else the system's, else the screen's; 96 when
@@ -626,11 +581,11 @@ private:
     std::map<WindowHandle, WindowState> windows_;
     std::map<HWND, WindowHandle> handles_;
     WindowHandle nextHandle_ = 1;
-    std::deque<Event> queue_;
-    ClickTracker clicks_;
+    EventQueue queue_;
     HCURSOR arrow_ = nullptr;
-    std::map<const Picture*, CachedIcon> cursors_;
-    std::map<const Picture*, CachedIcon> icons_;
+    PictureCache<HCURSOR> cursors_;
+    // Kept for good: never full, as windows keep using their icons.
+    PictureCache<HICON> icons_{std::numeric_limits<std::size_t>::max()};
 };
 
 LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

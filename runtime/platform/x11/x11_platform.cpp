@@ -77,6 +77,11 @@
 #include <utility>
 
 #include "../../graphics/region.h"
+#include "../event_queue.h"
+#include "../local_time.h"
+#include "../picture_cache.h"
+#include "../window_shape.h"
+#include "../posix/posix.h"
 
 
 // X.h defines Expose as a macro, which would clash with EventType::Expose.
@@ -310,18 +315,12 @@ int onConnectionLost(Display*) {
     std::exit(1);
 }
 
-struct CachedCursor {
-    PictureRef picture;  // keeps the key alive
-    Cursor cursor = None;
-};
-
 struct WindowState {
     int width = 1;
     int height = 1;
     bool visible = false;
     bool showInTaskbar = false;
-    bool rectangular = true;  // no shape set
-    Region shape;             // the shape set, when not rectangular
+    WindowShape shape;        // the shape set; none: rectangular
     Cursor cursor = None;     // the cursor defined on it, None for the parent's
     Rect pendingExpose;       // exposed area of the burst in progress
     // With MIT-SHM: an image in a shared segment the size of the window,
@@ -357,10 +356,9 @@ struct X11State {
     Atom motifWmHints = None, utf8String = None;
 
     std::map<Window, WindowState> windows;
-    std::deque<Event> queue;  // converted events not yet handed out
-    x11::ClickTracker clicks;
+    EventQueue queue;  // converted events not yet handed out
     Cursor arrow = None;
-    std::map<const Picture*, CachedCursor> cursors;
+    PictureCache<Cursor> cursors;
 
     // Presenting.
     bool useShm = false;          // the server reads presented pixels from shared memory
@@ -398,7 +396,7 @@ public:
             releaseSharedImage(state);
             XDestroyWindow(s_.display, window);
         }
-        for (auto& [key, cached] : s_.cursors) XFreeCursor(s_.display, cached.cursor);
+        s_.cursors.clear([&](Cursor c) { XFreeCursor(s_.display, c); });
         if (s_.arrow != None) XFreeCursor(s_.display, s_.arrow);
         if (s_.gc) XFreeGC(s_.display, s_.gc);
         if (s_.ownColormap) XFreeColormap(s_.display, s_.colormap);
@@ -490,8 +488,7 @@ public:
         releaseSharedImage(it->second);
         XDestroyWindow(s_.display, it->first);
         s_.windows.erase(it);
-        s_.clicks.reset();
-        std::erase_if(s_.queue, [&](const Event& e) { return e.window == window; });
+        s_.queue.forget(window);
         XFlush(s_.display);
     }
 
@@ -538,15 +535,12 @@ public:
 
     void setWindowShape(WindowHandle window, const Region* shape) override {
         WindowState* st = find(window);
-        if (!st || !s_.hasShape) return;  // without SHAPE the window stays a rectangle
+        // Without SHAPE the window stays a rectangle.
+        if (!st || !s_.hasShape || sameShape(st->shape, shape)) return;
         if (shape == nullptr) {
-            if (st->rectangular) return;
             XShapeCombineMask(s_.display, Window(window), ShapeBounding, 0, 0, None, ShapeSet);
             XShapeCombineMask(s_.display, Window(window), ShapeInput, 0, 0, None, ShapeSet);
-            st->rectangular = true;
-            st->shape = {};
         } else {
-            if (!st->rectangular && st->shape == *shape) return;
             const std::vector<Rect> rects = bandedRectangles(*shape);
             std::vector<XRectangle> xr;
             xr.reserve(rects.size());
@@ -555,9 +549,8 @@ public:
             for (int kind : {ShapeBounding, ShapeInput})
                 XShapeCombineRectangles(s_.display, Window(window), kind, 0, 0, xr.data(), int(xr.size()),
                                         ShapeSet, YXBanded);
-            st->rectangular = false;
-            st->shape = *shape;
         }
+        st->shape = shapeOf(shape);
         // waitEvent sends the requests before it sleeps.
     }
 
@@ -588,12 +581,9 @@ public:
             if (s_.arrow == None) s_.arrow = XCreateFontCursor(s_.display, XC_left_ptr);
             cursor = s_.arrow;
         } else {
-            auto it = s_.cursors.find(picture.get());
-            if (it == s_.cursors.end()) {
-                pruneCursors();
-                it = s_.cursors.emplace(picture.get(), CachedCursor{picture, makeCursor(*picture)}).first;
-            }
-            cursor = it->second.cursor;
+            cursor = s_.cursors.obtain(
+                picture, [&](const Picture& p) { return makeCursor(p); }, [&](Cursor c) { return shown(c); },
+                [&](Cursor c) { XFreeCursor(s_.display, c); });
         }
         if (cursor == st->cursor) return;
         XDefineCursor(s_.display, Window(window), cursor);
@@ -601,63 +591,16 @@ public:
         XFlush(s_.display);
     }
 
-    void openDocument(WindowHandle, const std::string&, const std::string& file, const std::string&,
-                      const std::string&, int) override {
-        // Everything the children need is prepared before fork.
-        char program[] = "xdg-open";
-        std::string argument = file;
-        char* argv[] = {program, argument.data(), nullptr};
-        const pid_t child = fork();
-        if (child < 0) return;
-        if (child == 0) {
-            // The intermediate child: start the grandchild and leave at once,
-            // so the grandchild belongs to init and nobody waits for it.
-            if (fork() == 0) {
-                setsid();
-                const int null = open("/dev/null", O_RDWR);
-                if (null >= 0) {
-                    dup2(null, 0);
-                    dup2(null, 1);
-                    dup2(null, 2);
-                    if (null > 2) close(null);
-                }
-                execvp(program, argv);
-                _exit(127);
-            }
-            _exit(0);
-        }
-        int status = 0;
-        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
+    void openDocument(const DocumentRequest& request) override { posix::launchDetached("xdg-open", request.file); }
 
     void reportError(const std::string& message) override {
         std::fprintf(stderr, "%s\n", message.c_str());
         std::fflush(stderr);
     }
 
-    double monotonicSeconds() override {
-        timespec t{};
-        clock_gettime(CLOCK_MONOTONIC, &t);
-        return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-    }
+    double monotonicSeconds() override { return posix::monotonicSeconds(); }
 
-    LocalDateTime localNow() override {
-        timespec t{};
-        clock_gettime(CLOCK_REALTIME, &t);
-        const time_t seconds = t.tv_sec;
-        tm local{};
-        localtime_r(&seconds, &local);
-        LocalDateTime now;
-        now.year = local.tm_year + 1900;
-        now.month = local.tm_mon + 1;
-        now.day = local.tm_mday;
-        now.hour = local.tm_hour;
-        now.minute = local.tm_min;
-        now.second = std::min(local.tm_sec, 59);  // a leap second counts as the last second
-        now.secondsSinceMidnight = now.hour * 3600.0 + now.minute * 60.0 + now.second + double(t.tv_nsec) * 1e-9;
-        return now;
-    }
+    LocalDateTime localNow() override { return posix::localNow(); }
 
     // One quiet tick of a timer costs one ppoll and nothing else: Xlib's
     // queue is checked without a system call, the output is flushed only
@@ -666,11 +609,7 @@ public:
     std::optional<Event> waitEvent(double deadline) override {
         Display* d = s_.display;
         for (;;) {
-            if (!s_.queue.empty()) {
-                const Event e = s_.queue.front();
-                s_.queue.pop_front();
-                return e;
-            }
+            if (std::optional<Event> e = s_.queue.pop()) return e;
             if (XEventsQueued(d, QueuedAlready) > 0) {
                 XEvent xe;
                 XNextEvent(d, &xe);
@@ -711,6 +650,14 @@ public:
                 // connection-lost handler): read what arrived.
                 XEventsQueued(d, QueuedAfterReading);
                 continue;
+            }
+            if (ready < 0 && errno != EINTR) {
+                // The kernel could not wait (short of memory): trying again
+                // at once would spin. Pause a moment, then read whatever
+                // arrived meanwhile without waiting; a poll ends here.
+                posix::sleepSeconds(posix::retryPause(monotonicSeconds(), deadline));
+                if (XEventsQueued(d, QueuedAfterReading) > 0 || !polling) continue;
+                return std::nullopt;
             }
             // A timeout returns without asking the server anything. EINTR
             // comes back round the loop, which re-checks the clock.
@@ -909,17 +856,11 @@ private:
         XFree(hints);
     }
 
-    // The cache holds a cursor for each picture ever set; should a caller
-    // keep handing over new pictures, the ones no window shows are freed.
-    void pruneCursors() {
-        constexpr std::size_t kMaxCachedCursors = 16;
-        if (s_.cursors.size() < kMaxCachedCursors) return;
-        std::erase_if(s_.cursors, [&](const auto& entry) {
-            for (const auto& [w, st] : s_.windows)
-                if (st.cursor == entry.second.cursor) return false;
-            XFreeCursor(s_.display, entry.second.cursor);
-            return true;
-        });
+    // True when a window shows the cursor.
+    bool shown(Cursor cursor) const {
+        for (const auto& [w, st] : s_.windows)
+            if (st.cursor == cursor) return true;
+        return false;
     }
 
     // A two-colour cursor: opaque pixels form the mask; each is drawn in the
@@ -964,16 +905,6 @@ private:
         return cursor;
     }
 
-    void push(EventType type, Window w, int x, int y, int button = 1) {
-        Event e;
-        e.type = type;
-        e.window = WindowHandle(w);
-        e.x = x;
-        e.y = y;
-        e.button = button;
-        s_.queue.push_back(e);
-    }
-
     // Turns one X event into platform events on the queue, or none.
     void convert(XEvent& xe) {
         if (xe.type == ClientMessage && xe.xclient.message_type == s_.wmProtocols) {
@@ -985,7 +916,7 @@ private:
                 return;
             }
             if (what == s_.wmDeleteWindow && s_.windows.count(xe.xclient.window))
-                push(EventType::CloseRequest, xe.xclient.window, 0, 0);
+                s_.queue.push(EventType::CloseRequest, WindowHandle(xe.xclient.window));
             return;
         }
         const auto it = s_.windows.find(xe.xany.window);
@@ -1001,7 +932,7 @@ private:
                 e.type = EventType::Expose;
                 e.window = WindowHandle(w);
                 e.area = st.pendingExpose;
-                s_.queue.push_back(e);
+                s_.queue.push(e);
                 st.pendingExpose = {};
             }
             break;
@@ -1009,18 +940,14 @@ private:
         case ButtonPress: {
             const XButtonEvent& b = xe.xbutton;
             if (b.button < 1 || b.button > 3) break;  // wheel and side buttons
-            const bool isDouble = s_.clicks.press(std::uint32_t(w), int(b.button), b.x, b.y, std::uint32_t(b.time));
-            push(EventType::Press, w, b.x, b.y, int(b.button));
-            if (isDouble) push(EventType::DoubleClick, w, b.x, b.y, int(b.button));
+            s_.queue.press(WindowHandle(w), int(b.button), b.x, b.y, std::uint32_t(b.time));
             break;
         }
         case ButtonRelease: {
             const XButtonEvent& b = xe.xbutton;
             if (b.button < 1 || b.button > 3) break;
             const bool inside = b.x >= 0 && b.y >= 0 && b.x < st.width && b.y < st.height;
-            const bool click = s_.clicks.release(std::uint32_t(w), int(b.button), inside);
-            push(EventType::Release, w, b.x, b.y, int(b.button));
-            if (click) push(EventType::Click, w, b.x, b.y, int(b.button));
+            s_.queue.release(WindowHandle(w), int(b.button), b.x, b.y, inside);
             break;
         }
         case MotionNotify: {
@@ -1032,11 +959,11 @@ private:
                 if (next.type != MotionNotify || next.xmotion.window != w) break;
                 XNextEvent(s_.display, &xe);
             }
-            push(EventType::Move, w, xe.xmotion.x, xe.xmotion.y, 0);
+            s_.queue.push(EventType::Move, WindowHandle(w), xe.xmotion.x, xe.xmotion.y, 0);
             break;
         }
         case LeaveNotify:
-            if (xe.xcrossing.detail != NotifyInferior) push(EventType::Leave, w, xe.xcrossing.x, xe.xcrossing.y, 0);
+            if (xe.xcrossing.detail != NotifyInferior) s_.queue.push(EventType::Leave, WindowHandle(w), xe.xcrossing.x, xe.xcrossing.y, 0);
             break;
         case ConfigureNotify:
             st.width = xe.xconfigure.width;
@@ -1049,9 +976,8 @@ private:
             if (xe.xdestroywindow.window == w) {
                 releaseSharedImage(st);
                 s_.windows.erase(it);
-                s_.clicks.reset();
-                std::erase_if(s_.queue, [&](const Event& e) { return e.window == WindowHandle(w); });
-                push(EventType::Destroyed, w, 0, 0);
+                s_.queue.forget(WindowHandle(w));
+                s_.queue.push(EventType::Destroyed, WindowHandle(w));
             }
             break;
         default:
@@ -1190,7 +1116,7 @@ std::unique_ptr<Platform> makeX11Platform(std::string& error) {
     for (int i = 0; i < kAtoms; ++i) names[i] = const_cast<char*>(atoms[i].second);
     XInternAtoms(d, names, kAtoms, False, values);
     for (int i = 0; i < kAtoms; ++i) *atoms[i].first = values[i];
-    if (const auto ms = desktopDoubleClickTime(d, s.screen)) s.clicks.setIntervalMs(std::uint32_t(*ms));
+    if (const auto ms = desktopDoubleClickTime(d, s.screen)) s.queue.clicks().setIntervalMs(std::uint32_t(*ms));
     return std::make_unique<X11Platform>(std::move(s));
 }
 
