@@ -45,10 +45,12 @@ endfunction()
 function(velmora_web_site)
   set(site ${PROJECT_BINARY_DIR}/site)
   set(web_dir ${PROJECT_SOURCE_DIR}/runtime/platform/web)
-  # The picture decoders and the compositor run on every frame and before
-  # the first: they are built for speed, the rest for size.
+  # The picture decoders, the compositor and the backend run on every frame
+  # and before the first: they are built for speed, the rest for size.
   target_compile_options(velmora_graphics PRIVATE -O2)
+  target_compile_options(velmora_runtime PRIVATE -O2)
   add_library(velmora_web STATIC ${web_dir}/web_platform.cpp)
+  target_compile_options(velmora_web PRIVATE -O2)
   target_link_libraries(velmora_web PUBLIC velmora_runtime)
 
   add_executable(velmora ${PROJECT_SOURCE_DIR}/app/main.cpp)
