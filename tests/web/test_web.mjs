@@ -271,6 +271,23 @@ try {
     () => check(true, "a double tap ends the card, and the tap's own click does not open it again"),
     () => check(false, "a double tap ends the card, and the tap's own click does not open it again"));
   await phone.close();
+
+  // A browser without WebAssembly, or a module that does not arrive: one
+  // clear line in the page, not a blank one.
+  for (const [what, prepare] of [
+    ["without WebAssembly", (page) => page.evaluateOnNewDocument(() => { delete window.WebAssembly; })],
+    ["when the module does not download", async (page) => {
+      await page.setRequestInterception(true);
+      page.on("request", (r) => (r.url().endsWith(".wasm") ? r.respond({ status: 404, body: "" }) : r.continue()));
+    }]]) {
+    const page = await browser.newPage();
+    await prepare(page);
+    await page.goto(`${origin}/index.html`);
+    const line = await page.waitForFunction(() => !document.getElementById("message").hidden &&
+      document.getElementById("message").textContent, { timeout: 5000 }).then((h) => h.jsonValue(), () => "");
+    check(/WebAssembly|could not/.test(line), `${what} the page says so (${line})`);
+    await page.close();
+  }
 } finally {
   await browser.close();
   server.close();
