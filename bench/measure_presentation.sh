@@ -57,6 +57,17 @@
 # (#t0=) and counts its own loading as part of the show. No present_floor
 # line in this mode. Chromium is installed by
 # `bash scripts/setup-debian.sh bench`.
+#
+# With -w the page is the compiled card's (index.html#bench), served by
+# python3's http.server; its show starts when its program starts, after the
+# page has loaded, as the card's own show starts with its process. With -b
+# both pages report in their title, and each run prints in a "page" line:
+# the first frame in milliseconds after navigation (first_frame_ms), the
+# page's JavaScript heap (js_heap_kb, with --enable-precise-memory-info) and
+# the module's memory (wasm_kb, 0 for the hand-written page); for the
+# compiled card also when its script started (script_ms) and its module was
+# ready (module_ms). Then the page is reloaded (F5) and the "page_reloaded"
+# line gives the first frame again with the browser warm.
 runs=3
 xargs_extra=
 browser=
