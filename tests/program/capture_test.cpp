@@ -15,6 +15,11 @@
 #include "forms/pictures.h"
 #include "runtime/graphics/picture.h"
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace velmora::testing {
 namespace {
 
@@ -216,6 +221,35 @@ TEST(FrameCapture, FileHoldsTheCardFaceButNothingThatLiesOverIt) {
         for (int x = button.x; x < button.right(); ++x)
             ASSERT_EQ(saved->image().at(x, y), card0.at(x, y)) << x << "," << y;
 }
+
+#ifndef _WIN32
+// A capture killed between naming its bytes and renaming them over the file
+// of that second leaves the file as it was and a hidden copy; the next run
+// removes the copies of processes no longer running, and no other.
+TEST(FrameCapture, HiddenCopiesOfEndedProcessesAreSweptAndNoOthers) {
+    TempFolder temp;
+    const fs::path shots = temp.path / "ScreenShots";
+    fs::create_directory(shots);
+    const pid_t ended = ::fork();
+    ASSERT_GE(ended, 0);
+    if (ended == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const std::string kept = fileOfSecond(0);
+    std::ofstream(shots / kept) << "the file before";
+    const std::string stale = "." + kept + "." + std::to_string(ended) + "-0";
+    const std::string live = "." + kept + "." + std::to_string(::getppid()) + "-0";
+    const std::string other = ".notes." + std::to_string(ended) + "-x";
+    for (const std::string& name : {stale, live, other}) std::ofstream(shots / name) << "a copy";
+
+    CardSession s;
+    CardForm& card = s.card();
+    s.program().AppFolder = temp.path.string();
+    card.Command20.Click();
+    s.advanceTo(1.2);
+    EXPECT_EQ(entries(shots), (std::set<std::string>{kept, fileOfSecond(1), live, other}));
+    EXPECT_EQ(decodeFile(shots / kept)->width(), 333);
+}
+#endif
 
 // ---------------------------------------------------------------- failures
 
