@@ -191,12 +191,13 @@ e2e_about_window() {
 }
 
 # e2e_wait_window [seconds] [name]
-# Waits (10 s unless told) for a visible window of the program (with that
-# title, if given) and sets E2E_WINDOW to its id; fails the test on timeout.
+# Waits (30 s unless told: a loaded machine may start the program slowly)
+# for a visible window of the program (with that title, if given) and sets
+# E2E_WINDOW to its id; fails the test on timeout.
 # (It sets a variable rather than printing, so that a failure ends the test
 # itself and not just a command substitution.)
 e2e_wait_window() {
-    local seconds=${1:-10} name=${2:-}
+    local seconds=${1:-30} name=${2:-}
     local tries=$((seconds * 10)) ids
     while ((tries-- > 0)); do
         ids=$(e2e_find_windows "$name")
