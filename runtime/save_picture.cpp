@@ -73,7 +73,9 @@ int writeAll(int fd, const std::string& bytes) {
 // The hidden name a save that replaces a file gives its bytes first, before
 // renaming them over the target: ".<file name>.<pid>-<attempt>".
 std::string temporaryName(const std::filesystem::path& target, int attempt) {
-    return "." + target.filename().string() + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    std::string name = target.filename().string();
+    name.insert(name.begin(), '.');
+    return name + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt);
 }
 
 // The process id in a name temporaryName made, or 0 where it is not such a
@@ -207,7 +209,9 @@ void SavePicture(const PictureRef& picture, const std::string& path) {
 #else
     sweepStaleTemporaries(folder);
     if (saveThroughUnnamedFile(bytes, folder, target)) return;
-    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string temporary = target.filename().string();
+    temporary.insert(temporary.begin(), '.');
+    temporary = (folder / (temporary + ".XXXXXX")).string();
     const int fd = mkstemp(temporary.data());
     if (fd < 0) fail(errno);
     int error = writeAll(fd, bytes);
