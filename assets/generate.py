@@ -52,6 +52,10 @@ def at_scale_name(name, scale):
     return f"{stem}@{scale}x{ext}"
 
 
+# The card face and its flame frames are painted together.
+CARD_FACE_AND_FRAMES = ("CardFace.jpg", "FlameFrame2.jpg", "FlameFrame4.jpg", "FlameFrame5.jpg")
+
+
 def _card_face_and_frames():
     return {name + ".jpg": containers.jpeg_bytes(pixels, subsampling=0)
             for name, pixels in cardface.render().items()}
@@ -59,40 +63,37 @@ def _card_face_and_frames():
 
 def _hand_cursor():
     pixels, transparent = small.hand_cursor()
-    return {"HandCursor.cur": containers.cur_bytes(pixels, transparent, hotspot=(0, 0))}
+    return containers.cur_bytes(pixels, transparent, hotspot=(0, 0))
 
 
-# What paints each file of assets.txt at the current paint scale: the file
-# names a painter makes, and the painter, which returns {file name: bytes}.
-PAINTERS = [
-    (("CardFace.jpg", "FlameFrame2.jpg", "FlameFrame4.jpg", "FlameFrame5.jpg"), _card_face_and_frames),
-    (("GreetingPanel.jpg",),
-     lambda: {"GreetingPanel.jpg": containers.jpeg_bytes(panel.greeting_panel(), subsampling=2)}),
-    (("AboutBackground.jpg",),
-     lambda: {"AboutBackground.jpg": containers.jpeg_bytes(small.about_background(), subsampling=0)}),
-    (("CloseGlyph.bmp",), lambda: {"CloseGlyph.bmp": containers.bmp_bytes(small.close_glyph())}),
-    (("AboutGlyph.bmp",), lambda: {"AboutGlyph.bmp": containers.bmp_bytes(small.about_glyph())}),
-    (("CloseGlyphAbout.bmp",), lambda: {"CloseGlyphAbout.bmp": containers.bmp_bytes(small.close_glyph_about())}),
-    (("GreetingBanner.gif",), lambda: {"GreetingBanner.gif": containers.gif_bytes(small.greeting_banner())}),
-    (("CardIcon.ico",), lambda: {"CardIcon.ico": containers.ico_bytes(*small.card_icon())}),
-    (("AboutIcon.ico",), lambda: {"AboutIcon.ico": containers.ico_bytes(*small.about_icon())}),
-    (("HandCursor.cur",), _hand_cursor),
-]
+# What paints each other file of assets.txt at the current paint scale,
+# returning its bytes.
+PAINTERS = {
+    "GreetingPanel.jpg": lambda: containers.jpeg_bytes(panel.greeting_panel(), subsampling=2),
+    "AboutBackground.jpg": lambda: containers.jpeg_bytes(small.about_background(), subsampling=0),
+    "CloseGlyph.bmp": lambda: containers.bmp_bytes(small.close_glyph()),
+    "AboutGlyph.bmp": lambda: containers.bmp_bytes(small.about_glyph()),
+    "CloseGlyphAbout.bmp": lambda: containers.bmp_bytes(small.close_glyph_about()),
+    "GreetingBanner.gif": lambda: containers.gif_bytes(small.greeting_banner()),
+    "CardIcon.ico": lambda: containers.ico_bytes(*small.card_icon()),
+    "AboutIcon.ico": lambda: containers.ico_bytes(*small.about_icon()),
+    "HandCursor.cur": _hand_cursor,
+}
 
 
 def build(scale):
     """Returns {file name: bytes} of the files assets.txt lists, drawn at
     `scale` times their size (at 2, those marked 2x, named with "@2x")."""
     wanted = [name for name, has_2x in asset_list() if scale == 1 or has_2x]
-    painted = {}
+    unknown = [name for name in wanted if name not in PAINTERS and name not in CARD_FACE_AND_FRAMES]
+    if unknown:
+        sys.exit(f"assets.txt lists {', '.join(unknown)}, which nothing in generate.py paints")
+    files = {}
     with paint.at_scale(scale):
-        for names, painter in PAINTERS:
-            if any(name in wanted for name in names):
-                painted.update(painter())
-    missing = [name for name in wanted if name not in painted]
-    if missing:
-        sys.exit(f"assets.txt lists {', '.join(missing)}, which no painter in generate.py makes")
-    return {at_scale_name(name, scale): painted[name] for name in wanted}
+        painted = _card_face_and_frames() if any(name in CARD_FACE_AND_FRAMES for name in wanted) else {}
+        for name in wanted:
+            files[at_scale_name(name, scale)] = painted[name] if name in painted else PAINTERS[name]()
+    return files
 
 
 def desktop_icon_name(size):

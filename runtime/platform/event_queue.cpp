@@ -2,16 +2,6 @@
 
 namespace rt::platform {
 
-void EventQueue::push(EventType type, WindowHandle window, int x, int y, int button) {
-    Event e;
-    e.type = type;
-    e.window = window;
-    e.x = x;
-    e.y = y;
-    e.button = button;
-    events_.push_back(e);
-}
-
 void EventQueue::press(WindowHandle window, int button, int x, int y, std::uint32_t timeMs) {
     const bool isDouble = clicks_.press(window, button, x, y, timeMs);
     push(EventType::Press, window, x, y, button);

@@ -10,6 +10,11 @@
 
 namespace rt::platform {
 
+// An event of the given type, place and button.
+inline Event makeEvent(EventType type, WindowHandle window, int x = 0, int y = 0, int button = 1) {
+    return Event{type, window, x, y, button, Rect{}};
+}
+
 // Events a backend has made from its desktop's input and not yet handed to
 // the runtime, oldest first. Presses and releases go through a
 // ClickTracker, which adds the Click and DoubleClick events in the order
@@ -23,7 +28,9 @@ public:
     // Queues an event as it is.
     void push(const Event& event) { events_.push_back(event); }
     // Queues an event of the given type, place and button.
-    void push(EventType type, WindowHandle window, int x = 0, int y = 0, int button = 1);
+    void push(EventType type, WindowHandle window, int x = 0, int y = 0, int button = 1) {
+        events_.push_back(makeEvent(type, window, x, y, button));
+    }
 
     // Queues a press at the desktop's event time `timeMs`, and a DoubleClick
     // after it when the tracker takes it for the second press of a pair.

@@ -204,12 +204,7 @@ bool HeadlessPlatform::post(const Event& event) {
 
 bool HeadlessPlatform::pointer(EventType type, WindowHandle window, int x, int y, int button) {
     std::lock_guard lock(mutex_);
-    Event e;
-    e.type = type;
-    e.window = window;
-    e.x = x;
-    e.y = y;
-    e.button = button;
+    const Event e = makeEvent(type, window, x, y, button);
     if (!deliverable(e)) return false;
     // The desktop's event clock: the virtual clock in milliseconds.
     const auto timeMs = std::uint32_t(std::llround(now_ * 1000.0));

@@ -4,7 +4,9 @@
 // What it offers:
 // - a virtual monotonic clock that moves only when the program waits, and a
 //   wall clock that follows it from a chosen start date and time;
-// - pointer events posted by the test;
+// - pointer events from the test: presses and releases through the click
+//   tracker the desktops use (which adds clicks and double-clicks, timed by
+//   the virtual clock), or any event posted as it is;
 // - for every window: its bounds, visibility, shape (with a count of shape
 //   requests), cursor, the pixels presented so far and a count of presents;
 // - a record of the documents and web addresses opened (with everything
@@ -19,7 +21,6 @@
 #pragma once
 
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
