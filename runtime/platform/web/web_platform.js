@@ -16,7 +16,7 @@ var LibraryVelmoraWeb = {
     zCounter: 0,
     captured: null, // the window that took the press now held down
     hovered: null,  // the window the pointer is over
-    listening: false,
+    listeners: null, // [type, handler] of the document listeners, while the program runs
     shown: false,   // whether a frame has been put yet
     cursors: {},    // cursor number -> CSS cursor value
     fetched: null,  // file name -> { bytes, copy in the program's memory }
@@ -60,6 +60,15 @@ var LibraryVelmoraWeb = {
     },
 
     push: function(type, w, x, y, button, e, inside) {
+      // Only the latest of a run of moves over one window matters: a move
+      // that follows another not yet taken replaces it.
+      var n = VW.input.length;
+      if (type === 3 && n && VW.input[n - 8] === 3 && VW.input[n - 7] === w.id) {
+        VW.input[n - 6] = x;
+        VW.input[n - 5] = y;
+        VW.input[n - 3] = Math.floor(e.timeStamp) >>> 0;
+        return;
+      }
       VW.input.push(type, w.id, x, y, button, Math.floor(e.timeStamp) >>> 0, inside ? 1 : 0,
                     e.pointerType === 'touch' ? 1 : 0);
       if (VW.wake) VW.wake();
@@ -75,10 +84,13 @@ var LibraryVelmoraWeb = {
     button: function(e) { return e.button === 1 ? 2 : e.button === 2 ? 3 : 1; },
 
     listen: function() {
-      if (VW.listening) return;
-      VW.listening = true;
-      var opts = { capture: true };
-      document.addEventListener('pointerdown', function(e) {
+      if (VW.listeners) return;
+      VW.listeners = [];
+      var on = function(type, handler) {
+        document.addEventListener(type, handler, { capture: true });
+        VW.listeners.push([type, handler]);
+      };
+      on('pointerdown', function(e) {
         if (e.button > 2) return;
         var p = VW.point(e, VW.scaleNow());
         var h = VW.hit(p.x, p.y);
@@ -87,7 +99,7 @@ var LibraryVelmoraWeb = {
         VW.captured = h.w;
         VW.setHovered(h.w, e);
         VW.push(1, h.w, h.x, h.y, VW.button(e), e, true);
-      }, opts);
+      });
       var release = function(e) {
         var w = VW.captured;
         if (!w) return;
@@ -99,9 +111,9 @@ var LibraryVelmoraWeb = {
         var inside = e.type === 'pointerup' && VW.contains(w, x, y);
         VW.push(2, w, x, y, VW.button(e), e, inside);
       };
-      document.addEventListener('pointerup', release, opts);
-      document.addEventListener('pointercancel', release, opts);
-      document.addEventListener('pointermove', function(e) {
+      on('pointerup', release);
+      on('pointercancel', release);
+      on('pointermove', function(e) {
         var p = VW.point(e, VW.scaleNow());
         var w = VW.captured && VW.windows[VW.captured.id] ? VW.captured : null;
         if (w) {
@@ -111,12 +123,20 @@ var LibraryVelmoraWeb = {
         var h = VW.hit(p.x, p.y);
         VW.setHovered(h ? h.w : null, e);
         if (h) VW.push(3, h.w, h.x, h.y, 0, e, true);
-      }, opts);
+      });
       // No context menu or text selection over the card's windows.
-      document.addEventListener('contextmenu', function(e) {
+      on('contextmenu', function(e) {
         var p = VW.point(e, VW.scaleNow());
         if (VW.hit(p.x, p.y)) e.preventDefault();
-      }, opts);
+      });
+    },
+
+    // The program has ended: its listeners go, so that a card opened again
+    // in the same page is the only one listening.
+    unlisten: function() {
+      if (!VW.listeners) return;
+      VW.listeners.forEach(function(l) { document.removeEventListener(l[0], l[1], { capture: true }); });
+      VW.listeners = null;
     },
 
     scaleNow: function() {
@@ -335,6 +355,7 @@ var LibraryVelmoraWeb = {
 
   velmora_web_ended__deps: ['$VW'],
   velmora_web_ended: function() {
+    VW.unlisten();
     document.documentElement.style.cursor = '';
     if (Module['velmoraEnded']) Module['velmoraEnded']();
   }
