@@ -172,6 +172,14 @@ try {
   const faceDiff = differences(card, cardRef, 0, 0, (x, y) => !inStrip(x, y));
   check(faceDiff.length === 0, `the card's pixels equal the native program's (${faceDiff.length} differ)`);
 
+  // A click on a transparent corner goes to the page beneath, not the card.
+  await page.evaluate(() => document.addEventListener("pointerdown", (e) => { window.pageGot = !e.defaultPrevented; }));
+  await clickIn(page, card, 1, 1);
+  await sleep(300);
+  const corner = differences((await windows(page, true))[0], cardRef, 0, 0, (x, y) => !inStrip(x, y));
+  check(corner.length === 0 && (await page.evaluate(() => window.pageGot)),
+        "a click outside the card's shape reaches the page beneath and not the card");
+
   // A click shows the two buttons, top right.
   await clickIn(page, card, 166, 330);
   await sleep(300);
