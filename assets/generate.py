@@ -29,6 +29,7 @@ import cardface  # noqa: E402
 import containers  # noqa: E402
 import panel  # noqa: E402
 import small  # noqa: E402
+import exe_icon  # noqa: E402
 from contact_sheet import contact_sheet, icon_sheet  # noqa: E402
 
 
@@ -49,6 +50,7 @@ def build():
     files["HandCursor.cur"] = containers.cur_bytes(pixels, transparent, hotspot=(0, 0))
     for size in small.DESKTOP_ICON_SIZES:
         files[desktop_icon_name(size)] = containers.png_bytes(small.card_icon_rgba(size))
+    files["icons/velmora.ico"] = exe_icon.ico_bytes()
     return files
 
 
