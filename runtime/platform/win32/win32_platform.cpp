@@ -5,7 +5,9 @@
 //    taskbar (WS_EX_TOOLWINDOW) unless asked otherwise, placed where the
 //    runtime says; one window class with CS_DBLCLKS and no background brush
 //    (WM_ERASEBKGND does nothing: every pixel comes from the runtime); the
-//    icon from WindowOptions::icon, else the executable's first icon
+//    icon from WindowOptions::icon, handed to WM_SETICON at the small and
+//    big icon sizes of the window's density (the picture's best drawing,
+//    averaged down to each size), else the executable's first icon
 //    resource; WM_CLOSE becomes CloseRequest, a WM_DESTROY the runtime did
 //    not ask for becomes Destroyed.
 //  - screen(): the work area of the monitor that holds the pointer (the
@@ -16,29 +18,46 @@
 //    process per-monitor DPI-aware (PerMonitorV2, else PerMonitor, else
 //    system-aware through dpiAware), so that the density is the monitor's
 //    own and the system never stretches the card's pixels.
-//  - WM_DPICHANGED: the window keeps its size in device pixels (see there).
+//  - WM_DPICHANGED: the window keeps its size in device pixels, and gets
+//    its icons and its cursor anew at the new density (see there).
 //  - setWindowShape: the runtime's pixel spans as banded rectangles,
-//    ExtCreateRegion, SetWindowRgn (the system owns the region afterwards);
-//    skipped when unchanged.
+//    ExtCreateRegion, SetWindowRgn (the system owns the region only once
+//    the call succeeds; a refused one is deleted); skipped when unchanged.
 //  - present: each dirty rectangle with SetDIBitsToDevice straight from the
-//    framebuffer (0xAARRGGBB words are BI_RGB 32-bit pixels); WM_PAINT
-//    becomes an Expose event and the runtime presents again.
+//    framebuffer (0xAARRGGBB words are BI_RGB 32-bit pixels), and into the
+//    window's copy of what it shows. WM_PAINT paints from that copy between
+//    BeginPaint and EndPaint, so a window is drawn the moment it is shown
+//    (the first present happens while it is hidden, where GDI keeps
+//    nothing); only a window with nothing presented yet asks the runtime
+//    (Expose).
 //  - setCursor: the arrow, or a full-colour cursor made from the picture
-//    (CreateIconIndirect), cached per picture and set in WM_SETCURSOR.
+//    (CreateIconIndirect) at the window's density: the runtime's cursor is
+//    drawn for the scale it took at start, so at 125 % to 175 % it is
+//    enlarged to the system's pointer size; cached per picture and size and
+//    set in WM_SETCURSOR.
 //  - pointer events: Press, Release, Move, Leave (TrackMouseEvent), Click
 //    and the system's DoubleClick (WM_LBUTTONDBLCLK), in the order of
-//    ClickTracker; the pointer is captured while a button is down.
+//    ClickTracker; the pointer is captured while a button is down, and a
+//    capture taken away (WM_CAPTURECHANGED) releases the buttons held as
+//    outside the window: a Release each, no Click.
 //  - setWindowOwner: the owner window (GWLP_HWNDPARENT), which keeps a modal
 //    window above the window it blocks.
-//  - openDocument: ShellExecuteA with the six arguments as given, on a
-//    detached worker thread with COM initialised, so the card never waits
-//    for the browser.
+//  - openDocument: ShellExecuteW with the strings in UTF-16 and no owner
+//    window, on a detached worker thread with COM initialised, so the card
+//    never waits for the browser (an error box the shell shows would
+//    otherwise be owned across threads and tie their input together).
 //  - reportError: a message box (and the same line on stderr).
 //  - clocks: QueryPerformanceCounter, and the local time with milliseconds.
 //  - waitEvent: queued events first, then the message queue, then
-//    MsgWaitForMultipleObjectsEx until the runtime's next deadline (rounded
-//    up to whole milliseconds; the timer period is 1 ms while the backend
-//    lives, so waits end on time and the 1/64 s timer grid holds).
+//    MsgWaitForMultipleObjectsEx until the runtime's next deadline, on a
+//    high-resolution waitable timer (CreateWaitableTimerExW with
+//    CREATE_WAITABLE_TIMER_HIGH_RESOLUTION: Windows 10 1803 and later), which
+//    ends the wait on time without touching the system's timer period.
+//    Where there is none, the wait is in whole milliseconds, and the system
+//    timer period is 1 ms (timeBeginPeriod) only while a deadline is due
+//    within the next tick of the default 15.6 ms clock; a longer wait ends
+//    one tick early at the default period and then waits out the rest
+//    finely. Either way the 1/64 s timer grid holds.
 //  - executablePath: GetModuleFileNameW, in UTF-8.
 #include "win32_platform.h"
 
@@ -118,12 +137,46 @@ std::string utf8(const std::wstring& text) {
     return out;
 }
 
-// A full-colour icon or cursor from a picture: a 32-bit top-down colour
-// bitmap carrying the picture's alpha, and the AND mask made from it.
-HICON makeIcon(const Picture& picture, bool isIcon) {
-    const Bitmap& image = picture.image();
+// The bitmap averaged down (or spread out) to width x height: each pixel
+// is the mean of the source area it covers, partly covered source pixels
+// counting by their share, in premultiplied colour so that transparent
+// pixels lend no colour to the edges. Alpha stays straight, as icons take it.
+Bitmap resampled(const Bitmap& source, int width, int height) {
+    if (source.width() == width && source.height() == height) return source;
+    Bitmap out(width, height, 0);
+    const double sx = double(source.width()) / width, sy = double(source.height()) / height;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            double a = 0, r = 0, g = 0, b = 0, area = 0;
+            const double x0 = x * sx, x1 = (x + 1) * sx, y0 = y * sy, y1 = (y + 1) * sy;
+            for (int v = int(y0); v < std::min(int(std::ceil(y1)), source.height()); ++v)
+                for (int u = int(x0); u < std::min(int(std::ceil(x1)), source.width()); ++u) {
+                    const double share = (std::min(x1, u + 1.0) - std::max(x0, double(u))) *
+                                         (std::min(y1, v + 1.0) - std::max(y0, double(v)));
+                    const Pixel p = source.at(u, v);
+                    const double alpha = pixelAlpha(p) * share;
+                    a += alpha;
+                    r += pixelRed(p) * alpha;
+                    g += pixelGreen(p) * alpha;
+                    b += pixelBlue(p) * alpha;
+                    area += share;
+                }
+            if (a <= 0 || area <= 0) continue;
+            const auto channel = [](double v) { return Pixel(std::clamp(int(std::lround(v)), 0, 255)); };
+            out.at(x, y) = channel(a / area) << 24 | channel(r / a) << 16 | channel(g / a) << 8 | channel(b / a);
+        }
+    return out;
+}
+
+// A full-colour icon or cursor from a picture at width x height pixels,
+// from its best drawing for that size: a 32-bit top-down colour bitmap
+// carrying the picture's alpha, and the AND mask made from it.
+HICON makeIcon(const Picture& picture, bool isIcon, int width, int height) {
+    if (picture.width() <= 0 || picture.height() <= 0 || width <= 0 || height <= 0) return nullptr;
+    const int factor = (std::max(width, height) + std::max(picture.width(), picture.height()) - 1) /
+                       std::max(picture.width(), picture.height());
+    const Bitmap image = resampled(picture.drawingFor(std::max(1, factor)).image(), width, height);
     const int w = image.width(), h = image.height();
-    if (w <= 0 || h <= 0) return nullptr;
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = w;
@@ -145,15 +198,15 @@ HICON makeIcon(const Picture& picture, bool isIcon) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const Pixel p = image.at(x, y);
-            const bool transparent = pixelAlpha(p) == 0;
+            const bool transparent = pixelAlpha(p) == 0;  // else blended by its alpha
             out[std::size_t(y) * w + x] = transparent ? 0u : p;
             if (transparent) mask[std::size_t(y) * maskStride + x / 8] |= std::uint8_t(0x80 >> (x % 8));
         }
     HBITMAP maskBitmap = CreateBitmap(w, h, 1, 1, mask.data());
     ICONINFO icon{};
     icon.fIcon = isIcon ? TRUE : FALSE;
-    icon.xHotspot = DWORD(std::clamp(picture.hotspotX, 0, w - 1));
-    icon.yHotspot = DWORD(std::clamp(picture.hotspotY, 0, h - 1));
+    icon.xHotspot = DWORD(std::clamp(picture.hotspotX * w / picture.width(), 0, w - 1));
+    icon.yHotspot = DWORD(std::clamp(picture.hotspotY * h / picture.height(), 0, h - 1));
     icon.hbmMask = maskBitmap;
     icon.hbmColor = colour;
     HICON result = maskBitmap ? CreateIconIndirect(&icon) : nullptr;
@@ -174,11 +227,22 @@ struct WindowState {
     bool rectangular = true;  // no region set
     Region shape;             // the region set, when not rectangular
     HCURSOR cursor = nullptr; // null: the arrow
+    PictureRef cursorPicture; // what cursor was made from, at dpi
+    PictureRef icon;          // the window's icon picture; null: the executable's
+    double dpi = 96.0;        // the density of the window's monitor
+    Bitmap shown;             // the pixels last presented, for WM_PAINT
+    unsigned buttonsDown = 0; // bit n: button n was pressed here and not yet released
     bool trackingLeave = false;
     int lastMoveX = -1 << 30, lastMoveY = -1 << 30;
 };
 
 using GetDpiForSystemFunction = UINT(WINAPI*)();
+using GetSystemMetricsForDpiFunction = int(WINAPI*)(int, UINT);  // Windows 10 1607 and later
+using CreateWaitableTimerExWFunction = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD);
+constexpr DWORD kHighResolutionTimer = 0x2;  // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+// The system clock's default tick: waits end on one unless a program asks
+// for a finer period.
+constexpr double kSystemTick = 1.0 / 64;
 // shcore.dll's GetDpiForMonitor; the type argument is MONITOR_DPI_TYPE.
 using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
 constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI: the density the user chose for the monitor
@@ -189,14 +253,20 @@ public:
         LARGE_INTEGER frequency{};
         QueryPerformanceFrequency(&frequency);
         ticksPerSecond_ = double(frequency.QuadPart);
-        // Waits are rounded to the system timer's period, 15.6 ms unless a
-        // program asks for less; at 1 ms the timers keep their 1/64 s grid
-        // instead of firing up to a period late.
-        timerPeriodSet_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+        // A waitable timer of 0.5 ms resolution or so, which leaves the
+        // system's timer period alone; older systems refuse the flag (and
+        // the fallback in waitEvent takes over).
+        if (HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll"))
+            if (auto create = reinterpret_cast<CreateWaitableTimerExWFunction>(
+                    reinterpret_cast<void*>(GetProcAddress(kernel32, "CreateWaitableTimerExW"))))
+                timer_ = create(nullptr, nullptr, kHighResolutionTimer, SYNCHRONIZE | TIMER_MODIFY_STATE);
         clicks_.setIntervalMs(GetDoubleClickTime());
-        if (HMODULE user32 = GetModuleHandleW(L"user32.dll"))
+        if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
             getDpiForSystem_ =
                 reinterpret_cast<GetDpiForSystemFunction>(reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForSystem")));
+            getSystemMetricsForDpi_ = reinterpret_cast<GetSystemMetricsForDpiFunction>(
+                reinterpret_cast<void*>(GetProcAddress(user32, "GetSystemMetricsForDpi")));
+        }
         // From the system folder only, never from beside the executable.
         shcore_ = LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
         if (shcore_)
@@ -212,7 +282,8 @@ public:
         for (auto& [key, cached] : icons_) DestroyIcon(cached.handle);
         UnregisterClassW(kClassName, instance_);
         if (shcore_) FreeLibrary(shcore_);
-        if (timerPeriodSet_) timeEndPeriod(1);
+        if (timer_) CloseHandle(timer_);
+        setFinePeriod(false);
     }
 
     ScreenMetrics screen() override {
@@ -227,6 +298,9 @@ public:
             m.monitor = {int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top)};
         }
         m.dpi = monitorDpi(monitor);
+        // The runtime takes its device scale from the first answer (and
+        // keeps it): the scale its cursor pictures are drawn for.
+        if (runtimeScale_ == 0) runtimeScale_ = deviceScale(m);
         return m;
     }
 
@@ -236,19 +310,16 @@ public:
         HWND hwnd = CreateWindowExW(exStyle, kClassName, utf16(o.title).c_str(), WS_POPUP, o.x, o.y, width, height,
                                     nullptr, nullptr, instance_, this);
         if (!hwnd) return kNoWindow;
-        if (o.icon && !o.icon->image().empty()) {
-            if (HICON icon = cachedIcon(o.icon)) {
-                SendMessageW(hwnd, WM_SETICON, ICON_BIG, LPARAM(icon));
-                SendMessageW(hwnd, WM_SETICON, ICON_SMALL, LPARAM(icon));
-            }
-        }
         const WindowHandle handle = nextHandle_++;
         WindowState state;
         state.hwnd = hwnd;
         state.width = width;
         state.height = height;
+        state.dpi = monitorDpi(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST));
+        if (o.icon && !o.icon->image().empty()) state.icon = o.icon;
         windows_[handle] = state;
         handles_[hwnd] = handle;
+        applyIcons(windows_[handle]);
         return handle;
     }
 
@@ -278,6 +349,9 @@ public:
         WindowState* st = find(window);
         if (!st || bool(IsWindowVisible(st->hwnd)) == visible) return;
         ShowWindow(st->hwnd, visible ? SW_SHOW : SW_HIDE);
+        // The pixels presented while hidden, painted now (WM_PAINT) rather
+        // than once the runtime is back in its loop.
+        if (visible) UpdateWindow(st->hwnd);
     }
 
     void setWindowOwner(WindowHandle window, WindowHandle owner) override {
@@ -305,8 +379,12 @@ public:
             // empty rectangle.
             if (!shape->spans.empty() || !(region = CreateRectRgn(0, 0, 0, 0))) return;
         }
-        // The system owns the region from here on, even when the call fails.
-        if (!SetWindowRgn(st->hwnd, region, TRUE)) return;
+        // The system owns the region once the call succeeds; until then it
+        // is ours.
+        if (!SetWindowRgn(st->hwnd, region, TRUE)) {
+            DeleteObject(region);
+            return;
+        }
         st->rectangular = false;
         st->shape = *shape;
     }
@@ -314,58 +392,43 @@ public:
     void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) override {
         WindowState* st = find(window);
         if (!st || frame.empty()) return;
-        HDC dc = GetDC(st->hwnd);
-        if (!dc) return;
+        // The window's copy of its pixels: whole when the size changed.
+        const bool whole = st->shown.width() != frame.width() || st->shown.height() != frame.height();
+        if (whole) st->shown = frame;
         for (const Rect& area : dirty) {
             const Rect r = area.intersect(frame.bounds());
-            if (r.empty()) continue;
-            // The rows of the dirty rectangle, described as a top-down DIB
-            // exactly that tall, so no scan-line arithmetic is involved.
-            BITMAPINFO info{};
-            info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-            info.bmiHeader.biWidth = frame.width();
-            info.bmiHeader.biHeight = -r.height;
-            info.bmiHeader.biPlanes = 1;
-            info.bmiHeader.biBitCount = 32;
-            info.bmiHeader.biCompression = BI_RGB;
-            SetDIBitsToDevice(dc, r.x, r.y, DWORD(r.width), DWORD(r.height), r.x, 0, 0, UINT(r.height),
-                              frame.row(r.y), &info, DIB_RGB_COLORS);
+            for (int y = r.y; !whole && y < r.bottom(); ++y)
+                std::copy(frame.row(y) + r.x, frame.row(y) + r.right(), st->shown.row(y) + r.x);
         }
+        // A hidden window keeps none of what GDI draws on it.
+        if (!IsWindowVisible(st->hwnd)) return;
+        HDC dc = GetDC(st->hwnd);
+        if (!dc) return;
+        for (const Rect& area : dirty) paint(dc, frame, area.intersect(frame.bounds()));
         ReleaseDC(st->hwnd, dc);
     }
 
     void setCursor(WindowHandle window, const PictureRef& picture) override {
         WindowState* st = find(window);
         if (!st) return;
-        HCURSOR cursor = nullptr;
-        if (picture && !picture->image().empty()) {
-            auto it = cursors_.find(picture.get());
-            if (it == cursors_.end()) {
-                pruneCursors();
-                it = cursors_.emplace(picture.get(), CachedIcon{picture, makeIcon(*picture, false)}).first;
-            }
-            cursor = it->second.handle;
-        }
-        if (cursor == st->cursor) return;
-        st->cursor = cursor;
-        // The system asks again (WM_SETCURSOR) only when the pointer moves;
-        // a pointer resting over the window gets the new shape now.
-        POINT pointer{};
-        if (GetCursorPos(&pointer) && (WindowFromPoint(pointer) == st->hwnd || GetCapture() == st->hwnd))
-            SetCursor(cursor ? cursor : arrow());
+        st->cursorPicture = picture && !picture->image().empty() ? picture : nullptr;
+        applyCursor(*st);
     }
 
-    void openDocument(WindowHandle owner, const std::string& operation, const std::string& file,
+    void openDocument(WindowHandle /*owner*/, const std::string& operation, const std::string& file,
                       const std::string& parameters, const std::string& directory, int showCommand) override {
-        WindowState* st = owner != kNoWindow ? find(owner) : nullptr;
-        HWND ownerWindow = st ? st->hwnd : nullptr;
         // ShellExecute may take its time (it starts the browser, and can
-        // wait on it); a worker thread of its own lets the card run on.
+        // wait on it); a worker thread of its own lets the card run on. No
+        // owner window: one of the card's windows would belong to the main
+        // thread, and an error box the shell showed for it from here would
+        // join the two threads' input.
+        const std::wstring verb = utf16(operation), path = utf16(file), arguments = utf16(parameters),
+                           folder = utf16(directory);
+        const auto text = [](const std::wstring& s) { return s.empty() ? nullptr : s.c_str(); };
         try {
             std::thread([=] {
                 const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-                ShellExecuteA(ownerWindow, operation.c_str(), file.c_str(), parameters.c_str(), directory.c_str(),
-                              showCommand);
+                ShellExecuteW(nullptr, text(verb), path.c_str(), text(arguments), text(folder), showCommand);
                 if (SUCCEEDED(com)) CoUninitialize();
             }).detach();
         } catch (const std::system_error&) {
@@ -413,12 +476,28 @@ public:
             }
             const double now = monotonicSeconds();
             if (now >= deadline) return std::nullopt;
-            const DWORD timeout = std::isfinite(deadline) ? win32::waitMilliseconds(deadline - now) : INFINITE;
+            const double left = deadline - now;
+            DWORD timeout = INFINITE;
+            DWORD handles = 0;
+            if (!std::isfinite(deadline)) {
+                setFinePeriod(false);
+            } else if (timer_ && (deadline == timerDeadline_ || setTimer(deadline, left))) {
+                handles = 1;  // the timer ends the wait (set already when a message woke the last one)
+            } else if (left > kSystemTick) {
+                // At the default period: back one tick before the deadline
+                // at the latest, and the rest finely.
+                setFinePeriod(false);
+                timeout = win32::waitMilliseconds(left - kSystemTick);
+            } else {
+                setFinePeriod(true);
+                timeout = win32::waitMilliseconds(left);
+            }
             // A timeout with no message pending returns straight away: asking
             // the queue again would cost one more round trip (a server call
             // under Wine) on every tick of the 64-a-second show timer.
-            if (MsgWaitForMultipleObjectsEx(0, nullptr, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE) == WAIT_TIMEOUT &&
-                monotonicSeconds() >= deadline)
+            const DWORD woken = MsgWaitForMultipleObjectsEx(handles, &timer_, timeout, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+            if (handles && woken == WAIT_OBJECT_0) timerDeadline_ = kNotSet;  // fired, and reset by the wait
+            if ((woken == WAIT_TIMEOUT || (handles && woken == WAIT_OBJECT_0)) && monotonicSeconds() >= deadline)
                 return std::nullopt;
         }
     }
@@ -449,15 +528,23 @@ public:
             result = 1;  // the runtime paints every pixel
             return true;
         case WM_PAINT: {
-            PAINTSTRUCT paint;
-            BeginPaint(hwnd, &paint);
-            const RECT& r = paint.rcPaint;
-            EndPaint(hwnd, &paint);
-            Event e;
-            e.type = EventType::Expose;
-            e.window = window;
-            e.area = Rect{int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top)};
-            if (!e.area.empty()) queue_.push_back(e);
+            PAINTSTRUCT ps;
+            HDC dc = BeginPaint(hwnd, &ps);
+            const RECT& r = ps.rcPaint;
+            const Rect area{int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top)};
+            // What the runtime presented last, painted before EndPaint
+            // validates the area: no undrawn frame ever reaches the screen.
+            const Rect kept = area.intersect(st.shown.bounds());
+            if (dc && !kept.empty()) paint(dc, st.shown, kept);
+            EndPaint(hwnd, &ps);
+            // Only what no present has covered yet is left to the runtime.
+            if (!area.empty() && kept != area) {
+                Event e;
+                e.type = EventType::Expose;
+                e.window = window;
+                e.area = area;
+                queue_.push_back(e);
+            }
             return true;
         }
         case WM_SETCURSOR:
@@ -475,6 +562,7 @@ public:
             const bool isDouble = message == WM_LBUTTONDBLCLK;
             const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
             SetCapture(hwnd);
+            st.buttonsDown |= 1u << button;
             clicks_.pressDecided(window, button, isDouble);
             push(EventType::Press, window, x, y, button);
             if (isDouble) push(EventType::DoubleClick, window, x, y, button);
@@ -485,11 +573,30 @@ public:
         case WM_RBUTTONUP: {
             const int button = buttonOf(message);
             const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
+            // A press whose capture was taken away has had its release.
+            if (!(st.buttonsDown & (1u << button))) return true;
+            st.buttonsDown &= ~(1u << button);
             if ((wParam & (MK_LBUTTON | MK_MBUTTON | MK_RBUTTON)) == 0 && GetCapture() == hwnd) ReleaseCapture();
             const bool inside = x >= 0 && y >= 0 && x < st.width && y < st.height;
             const bool click = clicks_.release(window, button, inside);
             push(EventType::Release, window, x, y, button);
             if (click) push(EventType::Click, window, x, y, button);
+            return true;
+        }
+        case WM_CAPTURECHANGED: {
+            // Another window took the pointer (a menu, a drag, a system
+            // box) while buttons were down here: their releases will go
+            // there. Each counts as a release outside the window.
+            if (HWND(lParam) == hwnd || st.buttonsDown == 0) return true;
+            POINT p{};
+            GetCursorPos(&p);
+            ScreenToClient(hwnd, &p);
+            for (int button = 1; button <= 3; ++button) {
+                if (!(st.buttonsDown & (1u << button))) continue;
+                clicks_.release(window, button, false);
+                push(EventType::Release, window, int(p.x), int(p.y), button);
+            }
+            st.buttonsDown = 0;
             return true;
         }
         case WM_MOUSEMOVE: {
@@ -528,7 +635,12 @@ public:
             // covering only part of the window, or spilling past it. So the
             // message ends here, with no default handling that could apply
             // it, and the window keeps its pixels: larger or smaller to the
-            // eye than before, but whole.
+            // eye than before, but whole. What the system draws for it, its
+            // icons and its pointer, take the new density: they should match
+            // the system's own at that density.
+            st.dpi = LOWORD(wParam) ? double(LOWORD(wParam)) : st.dpi;
+            applyIcons(st);
+            applyCursor(st);
             return true;
         case WM_CLOSE:
             push(EventType::CloseRequest, window, 0, 0);
@@ -580,10 +692,87 @@ private:
         return arrow_;
     }
 
-    HICON cachedIcon(const PictureRef& picture) {
-        auto it = icons_.find(picture.get());
-        if (it == icons_.end()) it = icons_.emplace(picture.get(), CachedIcon{picture, makeIcon(*picture, true)}).first;
-        return it->second.handle;
+    // The rows of the rectangle, described as a top-down DIB exactly that
+    // tall, so no scan-line arithmetic is involved.
+    static void paint(HDC dc, const Bitmap& frame, const Rect& r) {
+        if (r.empty()) return;
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = frame.width();
+        info.bmiHeader.biHeight = -r.height;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        SetDIBitsToDevice(dc, r.x, r.y, DWORD(r.width), DWORD(r.height), r.x, 0, 0, UINT(r.height), frame.row(r.y),
+                          &info, DIB_RGB_COLORS);
+    }
+
+    // The system's small or big icon size at a density: 16 and 32 pixels
+    // at 96 dpi, 20 and 40 at 120.
+    int iconSize(bool small, double dpi) const {
+        const int metric = small ? SM_CXSMICON : SM_CXICON;
+        const int n = getSystemMetricsForDpi_ ? getSystemMetricsForDpi_(metric, UINT(dpi)) : 0;
+        return n > 0 ? n : int(std::lround((small ? 16 : 32) * dpi / 96.0));
+    }
+
+    // The window's icon picture at the small and big sizes of its density.
+    void applyIcons(WindowState& st) {
+        if (!st.icon) return;
+        for (const bool small : {true, false}) {
+            const int size = iconSize(small, st.dpi);
+            auto it = icons_.find({st.icon.get(), size});
+            if (it == icons_.end())
+                it = icons_.emplace(std::pair{st.icon.get(), size}, CachedIcon{st.icon, makeIcon(*st.icon, true, size, size)})
+                         .first;
+            if (it->second.handle) SendMessageW(st.hwnd, WM_SETICON, small ? ICON_SMALL : ICON_BIG, LPARAM(it->second.handle));
+        }
+    }
+
+    // The window's cursor picture, drawn for the runtime's scale, at the
+    // size that scale stands for on the window's monitor.
+    void applyCursor(WindowState& st) {
+        HCURSOR cursor = nullptr;
+        if (st.cursorPicture) {
+            if (runtimeScale_ == 0) screen();
+            const double ratio = st.dpi / (96.0 * std::max(1, runtimeScale_));
+            const int w = std::max(1, int(std::lround(st.cursorPicture->width() * ratio)));
+            const int h = std::max(1, int(std::lround(st.cursorPicture->height() * ratio)));
+            auto it = cursors_.find({st.cursorPicture.get(), w});
+            if (it == cursors_.end()) {
+                pruneCursors();
+                it = cursors_.emplace(std::pair{st.cursorPicture.get(), w},
+                                      CachedIcon{st.cursorPicture, makeIcon(*st.cursorPicture, false, w, h)})
+                         .first;
+            }
+            cursor = it->second.handle;
+        }
+        if (cursor == st.cursor) return;
+        st.cursor = cursor;
+        // The system asks again (WM_SETCURSOR) only when the pointer moves;
+        // a pointer resting over the window gets the new shape now.
+        POINT pointer{};
+        if (GetCursorPos(&pointer) && (WindowFromPoint(pointer) == st.hwnd || GetCapture() == st.hwnd))
+            SetCursor(cursor ? cursor : arrow());
+    }
+
+    // Sets the waitable timer to fire `seconds` from now, at `deadline`.
+    bool setTimer(double deadline, double seconds) {
+        LARGE_INTEGER due{};
+        due.QuadPart = -std::max<LONGLONG>(1, LONGLONG(std::ceil(seconds * 1e7)));  // relative, 100 ns units
+        const bool set = SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE) != FALSE;
+        timerDeadline_ = set ? deadline : kNotSet;
+        return set;
+    }
+
+    // The fallback's 1 ms system timer period, held only while needed.
+    void setFinePeriod(bool fine) {
+        if (fine == finePeriod_) return;
+        if (fine)
+            finePeriod_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+        else {
+            timeEndPeriod(1);
+            finePeriod_ = false;
+        }
     }
 
     // The cache holds a cursor for each picture ever set; should a caller
@@ -619,8 +808,13 @@ private:
 
     HINSTANCE instance_;
     double ticksPerSecond_ = 1.0;
-    bool timerPeriodSet_ = false;
+    HANDLE timer_ = nullptr;   // the high-resolution waitable timer, if the system has one
+    static constexpr double kNotSet = -1.0;
+    double timerDeadline_ = kNotSet;  // what the timer is set for, until it fires
+    bool finePeriod_ = false;  // the fallback's timeBeginPeriod(1) is in force
+    int runtimeScale_ = 0;     // the device scale of the first screen() answer
     GetDpiForSystemFunction getDpiForSystem_ = nullptr;
+    GetSystemMetricsForDpiFunction getSystemMetricsForDpi_ = nullptr;
     HMODULE shcore_ = nullptr;
     GetDpiForMonitorFunction getDpiForMonitor_ = nullptr;
     std::map<WindowHandle, WindowState> windows_;
@@ -629,8 +823,8 @@ private:
     std::deque<Event> queue_;
     ClickTracker clicks_;
     HCURSOR arrow_ = nullptr;
-    std::map<const Picture*, CachedIcon> cursors_;
-    std::map<const Picture*, CachedIcon> icons_;
+    std::map<std::pair<const Picture*, int>, CachedIcon> cursors_;  // by picture and width
+    std::map<std::pair<const Picture*, int>, CachedIcon> icons_;    // by picture and size
 };
 
 LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
