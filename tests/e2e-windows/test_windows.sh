@@ -9,8 +9,10 @@
 # 250 x 159 while the card keeps its 333 x 415 pixels. At 192 dots per inch
 # the card is shown at twice its size, 666 x 830, shaped and drawn at the
 # screen's resolution (not enlarged from single pixels), and its About
-# window is 400 x 254. At 120 dpi the greeting panel's fly-away, paced by
-# the program's 1/64 s timers, ends on time: its timing shows the waits do.
+# window is 400 x 254. The window icons Wine hands the desktop are the
+# small and big icon sizes of each density. At 120 dpi the greeting
+# panel's fly-away, paced by the program's 1/64 s timers, ends on time: its
+# timing shows that the waits do.
 #
 # usage: bash tests/e2e-windows/test_windows.sh <velmora.exe>
 # WINEPREFIX, when set to a prefix made by prepare_prefix.sh, is used as it
@@ -51,6 +53,12 @@ window_of_size() {
 # Seconds since the given `date +%s.%N`, with fractions.
 seconds_since() {
     awk -v now="$(date +%s.%N)" -v t="$1" 'BEGIN { printf "%.3f\n", now - t }'
+}
+
+# The sizes of the window icons Wine hands the desktop (_NET_WM_ICON, from
+# WM_SETICON's small and big icons), e.g. "16x16 32x32".
+icon_sizes() {
+    xprop -id "$1" _NET_WM_ICON | sed -n 's/.*Icon (\([0-9]*\) x \([0-9]*\)).*/\1x\2/p' | sort -n | tr '\n' ' ' | sed 's/ $//'
 }
 
 changed_pixels() {
@@ -94,6 +102,7 @@ assert_near $(((1024 - 415) / 2)) "$y" 1 "card y (centred)"
 assert_cmd "card window shape" e2e_has_shape "$card"
 if e2e_frame_decorated "$card"; then fail "the window manager decorated the card"; fi
 assert_contains "$(e2e_wm_state "$card")" "_NET_WM_STATE_SKIP_TASKBAR" "the card stays out of the taskbar"
+assert_eq "16x16 32x32" "$(icon_sizes "$card")" "the card's window icons at 96 dpi"
 sleep 1
 
 # Rounded corners: the white root shows through each corner; the card's
@@ -174,6 +183,7 @@ E2E_PIDS+=($APP_PID)
 e2e_wait_until 30 window_of_size 333 415 || fail "no 333 x 415 card at 120 dpi"
 card=$(window_of_size 333 415)
 shown_after=$(seconds_since "$exec_time")
+assert_eq "20x20 40x40" "$(icon_sizes "$card")" "the card's window icons at 120 dpi"
 e2e_click $((x + 166)) $((y + 330))
 sleep 0.4
 e2e_click $((x + 316)) $((y + 37))
@@ -224,6 +234,7 @@ read -r x y w h < <(e2e_geometry "$card")
 assert_near $(((1280 - 666) / 2)) "$x" 1 "card x at 192 dpi (centred)"
 assert_near $(((1024 - 830) / 2)) "$y" 1 "card y at 192 dpi (centred)"
 assert_cmd "card window shape at 192 dpi" e2e_has_shape "$card"
+assert_eq "32x32 64x64" "$(icon_sizes "$card")" "the card's window icons at 192 dpi"
 sleep 1
 if ((SECONDS - started >= 17)); then
     e2e_log "late for the look at 192 dpi; waiting for the show to calm down"
