@@ -1,12 +1,12 @@
 #!/usr/bin/python3
-"""Regenerates Velmora's thirteen pictures, icons and cursor, their 2x
-drawings, and the card icon for the desktop's icon theme at every size it is
-installed in.
+"""Regenerates Velmora's pictures, icons and cursor (the files assets.txt
+lists), their 2x drawings, and the card icon for the desktop's icon theme at
+every size it is installed in.
 
 Run with Debian's interpreter from the repository root or anywhere:
     /usr/bin/python3 assets/generate.py
 Writes the pictures next to this file, the desktop icons to icons/, a
-contact sheet of the thirteen pictures to build/contact-sheet.png under the
+contact sheet of the pictures to build/contact-sheet.png under the
 repository root (or --contact-sheet PATH) and a sheet of the desktop icons
 beside it (icon-sheet.png). Every noise source is seeded, so two runs give
 the same bytes.
@@ -33,24 +33,67 @@ import exe_icon  # noqa: E402
 from contact_sheet import contact_sheet, icon_sheet  # noqa: E402
 
 
-def build():
-    """Returns {file name: bytes} for the thirteen pictures and the desktop icons."""
-    files = {}
-    for name, pixels in cardface.render().items():
-        files[name + ".jpg"] = containers.jpeg_bytes(pixels, subsampling=0)
-    files["GreetingPanel.jpg"] = containers.jpeg_bytes(panel.greeting_panel(), subsampling=2)
-    files["AboutBackground.jpg"] = containers.jpeg_bytes(small.about_background(), subsampling=0)
-    files["CloseGlyph.bmp"] = containers.bmp_bytes(small.close_glyph())
-    files["AboutGlyph.bmp"] = containers.bmp_bytes(small.about_glyph())
-    files["CloseGlyphAbout.bmp"] = containers.bmp_bytes(small.close_glyph_about())
-    files["GreetingBanner.gif"] = containers.gif_bytes(small.greeting_banner())
-    files["CardIcon.ico"] = containers.ico_bytes(*small.card_icon())
-    files["AboutIcon.ico"] = containers.ico_bytes(*small.about_icon())
+def asset_list():
+    """[(file name, drawn at 2x too)] from assets.txt, the one list of the
+    files the card builds in."""
+    entries = []
+    with open(os.path.join(HERE, "assets.txt"), encoding="utf-8") as f:
+        for line in f:
+            words = line.split()
+            if words and not words[0].startswith("#"):
+                entries.append((words[0], words[1:] == ["2x"]))
+    return entries
+
+
+def at_scale_name(name, scale):
+    """"CardFace.jpg" at scale 2 is "CardFace@2x.jpg"."""
+    if scale == 1:
+        return name
+    stem, ext = os.path.splitext(name)
+    return f"{stem}@{scale}x{ext}"
+
+
+# The card face and its flame frames are painted together.
+CARD_FACE_AND_FRAMES = ("CardFace.jpg", "FlameFrame2.jpg", "FlameFrame4.jpg", "FlameFrame5.jpg")
+
+
+def _card_face_and_frames():
+    return {name + ".jpg": containers.jpeg_bytes(pixels, subsampling=0)
+            for name, pixels in cardface.render().items()}
+
+
+def _hand_cursor():
     pixels, transparent = small.hand_cursor()
-    files["HandCursor.cur"] = containers.cur_bytes(pixels, transparent, hotspot=(0, 0))
-    for size in small.DESKTOP_ICON_SIZES:
-        files[desktop_icon_name(size)] = containers.png_bytes(small.card_icon_rgba(size))
-    files["icons/velmora.ico"] = exe_icon.ico_bytes()
+    return containers.cur_bytes(pixels, transparent, hotspot=(0, 0))
+
+
+# What paints each other file of assets.txt at the current paint scale,
+# returning its bytes.
+PAINTERS = {
+    "GreetingPanel.jpg": lambda: containers.jpeg_bytes(panel.greeting_panel(), subsampling=2),
+    "AboutBackground.jpg": lambda: containers.jpeg_bytes(small.about_background(), subsampling=0),
+    "CloseGlyph.bmp": lambda: containers.bmp_bytes(small.close_glyph()),
+    "AboutGlyph.bmp": lambda: containers.bmp_bytes(small.about_glyph()),
+    "CloseGlyphAbout.bmp": lambda: containers.bmp_bytes(small.close_glyph_about()),
+    "GreetingBanner.gif": lambda: containers.gif_bytes(small.greeting_banner()),
+    "CardIcon.ico": lambda: containers.ico_bytes(*small.card_icon()),
+    "AboutIcon.ico": lambda: containers.ico_bytes(*small.about_icon()),
+    "HandCursor.cur": _hand_cursor,
+}
+
+
+def build(scale):
+    """Returns {file name: bytes} of the files assets.txt lists, drawn at
+    `scale` times their size (at 2, those marked 2x, named with "@2x")."""
+    wanted = [name for name, has_2x in asset_list() if scale == 1 or has_2x]
+    unknown = [name for name in wanted if name not in PAINTERS and name not in CARD_FACE_AND_FRAMES]
+    if unknown:
+        sys.exit(f"assets.txt lists {', '.join(unknown)}, which nothing in generate.py paints")
+    files = {}
+    with paint.at_scale(scale):
+        painted = _card_face_and_frames() if any(name in CARD_FACE_AND_FRAMES for name in wanted) else {}
+        for name in wanted:
+            files[at_scale_name(name, scale)] = painted[name] if name in painted else PAINTERS[name]()
     return files
 
 
@@ -58,22 +101,12 @@ def desktop_icon_name(size):
     return f"icons/velmora-{size}.png"
 
 
-def build_2x():
-    """Returns {file name: bytes} of the pictures drawn at twice their size for
-    high-density screens, named like the originals with "@2x"."""
-    files = {}
-    with paint.at_scale(2):
-        for name, pixels in cardface.render().items():
-            files[name + "@2x.jpg"] = containers.jpeg_bytes(pixels, subsampling=0)
-        files["GreetingPanel@2x.jpg"] = containers.jpeg_bytes(panel.greeting_panel(), subsampling=2)
-        files["AboutBackground@2x.jpg"] = containers.jpeg_bytes(small.about_background(), subsampling=0)
-        files["CloseGlyph@2x.bmp"] = containers.bmp_bytes(small.close_glyph())
-        files["AboutGlyph@2x.bmp"] = containers.bmp_bytes(small.about_glyph())
-        files["CloseGlyphAbout@2x.bmp"] = containers.bmp_bytes(small.close_glyph_about())
-        files["CardIcon@2x.ico"] = containers.ico_bytes(*small.card_icon())
-        files["AboutIcon@2x.ico"] = containers.ico_bytes(*small.about_icon())
-        pixels, transparent = small.hand_cursor()
-        files["HandCursor@2x.cur"] = containers.cur_bytes(pixels, transparent, hotspot=(0, 0))
+def build_desktop_icons():
+    """Returns {file name: bytes} of the card icon for the desktop's icon theme
+    and the Windows executable's own icon, each drawn once at its own sizes."""
+    files = {desktop_icon_name(size): containers.png_bytes(small.card_icon_rgba(size))
+             for size in small.DESKTOP_ICON_SIZES}
+    files["icons/velmora.ico"] = exe_icon.ico_bytes()
     return files
 
 
@@ -126,10 +159,11 @@ def main():
     parser.add_argument("--contact-sheet", default=os.path.join(root, "build", "contact-sheet.png"))
     parser.add_argument("--out", default=HERE, help="folder for the pictures (the icons go to icons/ in it)")
     args = parser.parse_args()
-    files = build()
+    files = build(1)
     check_flame_frames(files)
-    files.update(build_2x())
+    files.update(build(2))
     check_flame_frames_2x(files)
+    files.update(build_desktop_icons())
     for name, data in sorted(files.items()):
         path = os.path.join(args.out, name)
         os.makedirs(os.path.dirname(path), exist_ok=True)
@@ -137,7 +171,7 @@ def main():
             f.write(data)
     sheet_dir = os.path.dirname(os.path.abspath(args.contact_sheet))
     os.makedirs(sheet_dir, exist_ok=True)
-    contact_sheet(files).save(args.contact_sheet)
+    contact_sheet(files, [name for name, _ in asset_list()]).save(args.contact_sheet)
     icons = [files[desktop_icon_name(size)] for size in small.DESKTOP_ICON_SIZES]
     icon_sheet(icons).save(os.path.join(sheet_dir, "icon-sheet.png"))
     print(f"wrote {len(files)} pictures to {args.out} and contact sheets to {sheet_dir}")

@@ -84,9 +84,12 @@ if [[ -n "$dpi" ]]; then
 fi
 
 if [[ "$wm" == openbox ]]; then
+    # A missing font cache would be built by openbox with the X server held
+    # (see e2e_start_x in tests/e2e/lib.sh); the wait allows a minute.
+    fc-cache >/dev/null 2>&1 || true
     openbox --sm-disable >"$tmp/openbox.log" 2>&1 &
     pids+=($!)
-    for _ in $(seq 200); do
+    for _ in $(seq 1200); do
         [[ "$(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null)" == *"window id"* ]] && break
         sleep 0.05
     done

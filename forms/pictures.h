@@ -1,26 +1,10 @@
 // The pictures, icons and cursor built into the program.
 #pragma once
 
+#include "forms/asset_list.h"  // made by the build from assets/assets.txt
 #include "runtime/graphics/picture.h"
 
 namespace velmora {
-
-enum class Asset {
-    None,
-    CardFace,
-    FlameFrame2,
-    FlameFrame4,
-    FlameFrame5,
-    GreetingPanel,
-    AboutBackground,
-    CloseGlyph,
-    AboutGlyph,
-    CloseGlyphAbout,
-    GreetingBanner,
-    CardIcon,
-    AboutIcon,
-    HandCursor,
-};
 
 // The picture, made once on first use and shared (pictures never change);
 // a JPEG's pixels are decoded only when first drawn, so the card opens

@@ -166,8 +166,7 @@ void Application::dispatch(const platform::Event& event) {
         default: break;
     }
     // The pointer in logical pixels, the only pixels controls know.
-    auto logical = [this](int v) { return v >= 0 ? v / scale_ : -((-v + scale_ - 1) / scale_); };
-    const int x = logical(event.x), y = logical(event.y);
+    const int x = deviceToLogical(event.x, scale_), y = deviceToLogical(event.y, scale_);
     if (event.type == EventType::Move) refreshCursor(*form, x, y);
     if (inputBlocked(*form)) return;
     Control* target = form->controlAt(x, y);
@@ -218,8 +217,9 @@ void Application::refreshCursor(Form& form, int x, int y) {
         it = cursors_.end() - 1;
         if (!cursor) return;  // a new window starts with the arrow
     }
-    if (it->cursor == cursor.get()) return;
-    it->cursor = cursor.get();
+    // The picture is held, so no other picture can take its address.
+    if (it->cursor == cursor) return;
+    it->cursor = cursor;
     platform_.setCursor(form.hWnd(), deviceCursor(cursor));
 }
 

@@ -148,7 +148,7 @@ private:
     Form* pressedForm_ = nullptr;
     struct CursorState {
         platform::WindowHandle window = platform::kNoWindow;
-        const Picture* cursor = nullptr;
+        PictureRef cursor;  // the picture shown, null for the arrow
     };
     std::vector<CursorState> cursors_;
     // Cursor pictures drawn at the device scale, by the picture they show.

@@ -54,7 +54,7 @@ void Canvas::resize(int width, int height) {
         const int w = width * scale_, h = height * scale_;
         if (w > persistent_.width() || h > persistent_.height()) {
             Bitmap grown(std::max(w, persistent_.width()), std::max(h, persistent_.height()));
-            paintBackground(grown);
+            paintBackground(grown, scale_);
             stretchBlit(grown, persistent_.bounds(), persistent_, persistent_.bounds(), grown.bounds(),
                         false);
             persistent_ = std::move(grown);
@@ -74,12 +74,31 @@ Bitmap& Canvas::drawingTarget() {
     const int w = width_ * scale_, h = height_ * scale_;
     if (!screenLayer_ || screenLayer_->width() != w || screenLayer_->height() != h) {
         screenLayer_.emplace(w, h);
-        paintBackground(*screenLayer_);
+        paintBackground(*screenLayer_, scale_);
     }
     return *screenLayer_;
 }
 
-void Canvas::drawn(const Rect& area) { invalidate_(area.intersect({0, 0, width_, height_})); }
+void Canvas::drawn(const Rect& area) {
+    if (autoRedraw_ && scale_ > 1) notePainted(area);
+    invalidate_(area.intersect({0, 0, width_, height_}));
+}
+
+// Keeps a short list: an area inside one already noted adds nothing (the
+// card paints the same flame strip every tick), and past 32 areas they
+// become the one rectangle around them all.
+void Canvas::notePainted(const Rect& area) {
+    if (area.empty()) return;
+    for (const Rect& r : painted_)
+        if (r.intersect(area) == area) return;
+    std::erase_if(painted_, [&](const Rect& r) { return area.intersect(r) == r; });
+    painted_.push_back(area);
+    if (painted_.size() > 32) {
+        Rect all = painted_.front();
+        for (const Rect& r : painted_) all = all.unite(r);
+        painted_ = {all};
+    }
+}
 
 void Canvas::clear() {
     screenLayer_.reset();
@@ -93,14 +112,21 @@ PictureRef Canvas::image() const {
     const int w = width_ * scale_, h = height_ * scale_;
     Bitmap device(w, h);
     if (autoRedraw_) stretchBlit(device, device.bounds(), persistentImage(), device.bounds(), device.bounds(), false);
-    else paintBackground(device);
+    else paintBackground(device, scale_);
     if (scale_ == 1) {
         result->image() = std::move(device);
         return result;
     }
-    // The logical picture is the device image averaged down.
-    result->image() = Bitmap(width_, height_);
-    stretchBlit(result->image(), result->image().bounds(), device, device.bounds(), result->image().bounds(), false);
+    // The logical picture: the background and picture at their own size,
+    // and the device image averaged down where it was drawn on.
+    Bitmap& logical = result->image() = Bitmap(width_, height_);
+    paintBackground(logical, 1);
+    if (autoRedraw_) {
+        for (const Rect& r : painted_) {
+            const Rect area = r.intersect(logical.bounds());
+            if (!area.empty()) stretchBlit(logical, area, device, area.scaled(scale_), area, false);
+        }
+    }
     auto sharp = std::make_shared<Picture>();
     sharp->format = PictureFormat::Bmp;
     sharp->image() = std::move(device);
@@ -123,20 +149,23 @@ void Canvas::render(Bitmap& dst, int originX, int originY, const Rect& clip) con
                     *picture_, picture_->bounds(), area, true, scale_);
 }
 
-void Canvas::paintBackground(Bitmap& target) const {
+void Canvas::paintBackground(Bitmap& target, int scale) const {
     const Rect pictureArea =
-        picture_ ? Rect{0, 0, picture_->width(), picture_->height()}.scaled(scale_) : Rect{};
+        picture_ ? Rect{0, 0, picture_->width(), picture_->height()}.scaled(scale) : Rect{};
     // An opaque picture that covers the surface hides the background.
     if (!picture_ || picture_->hasTransparency || pictureArea.intersect(target.bounds()) != target.bounds())
         target.fill(target.bounds(), colourToPixel(backColor_));
     if (picture_)
-        drawPicture(target, pictureArea, *picture_, picture_->bounds(), target.bounds(), true, scale_);
+        drawPicture(target, pictureArea, *picture_, picture_->bounds(), target.bounds(), true, scale);
 }
 
 // Laying out a picture box sets its picture, its size and AutoRedraw one
 // after another, and each would paint the persistent image afresh: it is
 // painted once, when it is first drawn on or shown.
-void Canvas::rebuildPersistent() { persistentStale_ = true; }
+void Canvas::rebuildPersistent() {
+    persistentStale_ = true;
+    painted_.clear();
+}
 
 Bitmap& Canvas::persistentImage() const {
     if (persistentStale_) {
@@ -144,7 +173,7 @@ Bitmap& Canvas::persistentImage() const {
         const int w = std::max(width_ * scale_, persistent_.width());
         const int h = std::max(height_ * scale_, persistent_.height());
         if (persistent_.width() != w || persistent_.height() != h) persistent_ = Bitmap(w, h);
-        paintBackground(persistent_);
+        paintBackground(persistent_, scale_);
     }
     return persistent_;
 }

@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "graphics/bitmap.h"
 #include "graphics/picture.h"
@@ -58,7 +59,10 @@ public:
     // What Image returns: the persistent image with AutoRedraw on, else the
     // background and the picture without any screen-only drawing. The
     // picture has the logical size; on a high-density screen it carries the
-    // device-resolution image as its variant.
+    // device-resolution image as its variant, and its own pixels are those
+    // of the background and picture at their own size where nothing was
+    // drawn since the surface was last painted afresh, the device image
+    // averaged down where something was.
     PictureRef image() const;
 
     // Paints the surface's client area at a device-pixel origin in a
@@ -66,8 +70,11 @@ public:
     void render(Bitmap& dst, int originX, int originY, const Rect& clip) const;
 
 private:
-    void paintBackground(Bitmap& target) const;
+    // The background colour and the picture, at `scale` device pixels per
+    // logical pixel.
+    void paintBackground(Bitmap& target, int scale) const;
     void rebuildPersistent();
+    void notePainted(const Rect& area);
     Bitmap& persistentImage() const;
 
     std::function<void(const Rect&)> invalidate_;
@@ -80,6 +87,9 @@ private:
     mutable Bitmap persistent_;          // AutoRedraw on; device pixels
     mutable bool persistentStale_ = false;  // to be painted afresh before use
     std::optional<Bitmap> screenLayer_;  // AutoRedraw off, after drawing
+    // Where the persistent image was drawn on since it was painted afresh,
+    // in logical pixels; kept on a high-density screen only.
+    std::vector<Rect> painted_;
 };
 
 // Draws the logical rectangle src of a picture onto the device rectangle dst

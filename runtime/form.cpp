@@ -66,8 +66,8 @@ void Form::setBorderStyle(int style) {
     resizeFramebuffer();
 }
 
-float Form::Left() const { return float(screenX_ / scale_) * app_.twipsPerPixelX(); }
-float Form::Top() const { return float(screenY_ / scale_) * app_.twipsPerPixelY(); }
+float Form::Left() const { return float(deviceToLogical(screenX_, scale_)) * app_.twipsPerPixelX(); }
+float Form::Top() const { return float(deviceToLogical(screenY_, scale_)) * app_.twipsPerPixelY(); }
 float Form::ClientLeft() const { return float(borderPixels()) * app_.twipsPerPixelX(); }
 float Form::ClientTop() const { return float(borderPixels()) * app_.twipsPerPixelY(); }
 float Form::ScaleWidth() const { return float(clientPixelBounds().width) * app_.twipsPerPixelX(); }

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <string>
 #include <system_error>
 
@@ -10,6 +12,7 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -67,6 +70,51 @@ int writeAll(int fd, const std::string& bytes) {
     return 0;
 }
 
+// The hidden name a save that replaces a file gives its bytes first, before
+// renaming them over the target: ".<file name>.<pid>-<attempt>".
+std::string temporaryName(const std::filesystem::path& target, int attempt) {
+    std::string name = target.filename().string();
+    name.insert(name.begin(), '.');
+    return name + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+}
+
+// The process id in a name temporaryName made, or 0 where it is not such a
+// name.
+pid_t pidOfTemporary(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    if (name.size() < 2 || name[0] != '.' || dot == std::string::npos || dot < 2) return 0;
+    const std::size_t dash = name.find('-', dot);
+    // Up to 9 digits of process id, and the attempt, below 100.
+    if (dash == std::string::npos || dash == dot + 1 || dash - dot > 10 || name.size() - dash - 1 < 1 ||
+        name.size() - dash - 1 > 2)
+        return 0;
+    for (std::size_t i = dot + 1; i < name.size(); ++i)
+        if (i != dash && (name[i] < '0' || name[i] > '9')) return 0;
+    return pid_t(std::stol(name.substr(dot + 1, dash - dot - 1)));
+}
+
+// Removes the hidden temporaries that processes no longer running left in
+// the folder: killed between giving their bytes the hidden name and the
+// rename, they left the target as it was before, so only the copy goes.
+// Once per folder and run, as a process leaves them only when it ends and
+// the folder may hold thousands of captures; so the next run clears them.
+void sweepStaleTemporaries(const std::filesystem::path& folder) {
+    static std::mutex mutex;
+    static std::set<std::string> swept;
+    std::error_code ec;
+    const std::string key = std::filesystem::weakly_canonical(folder, ec).string();
+    {
+        const std::lock_guard lock(mutex);
+        if (!swept.insert(ec ? folder.string() : key).second) return;
+    }
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const pid_t pid = pidOfTemporary(it->path().filename().string());
+        std::error_code ignored;
+        if (pid <= 0 || pid == ::getpid() || !it->is_regular_file(ignored)) continue;
+        if (::kill(pid, 0) != 0 && errno == ESRCH) ::unlink(it->path().c_str());
+    }
+}
+
 // The bytes through an unnamed file in the folder (Linux O_TMPFILE), which
 // gets a name only once it is complete: a program killed while writing
 // leaves nothing behind. The file takes the target's name at once where
@@ -101,10 +149,8 @@ bool saveThroughUnnamedFile(const std::string& bytes, const std::filesystem::pat
         error = link(target.string());
         if (error == EEXIST) {
             // Replacing a file: a free temporary name first, then one rename.
-            const std::string stem = (folder / ("." + target.filename().string() + ".")).string() +
-                                     std::to_string(::getpid()) + "-";
             for (int attempt = 0; attempt < 100; ++attempt) {
-                const std::string temporary = stem + std::to_string(attempt);
+                const std::string temporary = (folder / temporaryName(target, attempt)).string();
                 error = link(temporary);
                 if (error == EEXIST) continue;
                 if (!error && std::rename(temporary.c_str(), target.c_str()) != 0) {
@@ -161,8 +207,11 @@ void SavePicture(const PictureRef& picture, const std::string& path) {
         fail(std::filesystem::is_directory(target, probe) ? EISDIR : EACCES);
     }
 #else
+    sweepStaleTemporaries(folder);
     if (saveThroughUnnamedFile(bytes, folder, target)) return;
-    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string temporary = target.filename().string();
+    temporary.insert(temporary.begin(), '.');
+    temporary = (folder / (temporary + ".XXXXXX")).string();
     const int fd = mkstemp(temporary.data());
     if (fd < 0) fail(errno);
     int error = writeAll(fd, bytes);

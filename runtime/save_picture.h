@@ -13,7 +13,10 @@ namespace rt {
 // hidden temporary name, and it then takes the target's name in one step,
 // so a crash or the end of the program never leaves a truncated bitmap, and
 // a program killed while writing an unnamed file leaves nothing at all. An
-// existing file of that name is replaced. Raises the runtime's file errors:
+// existing file of that name is replaced; a program killed between naming
+// the new bytes and that replacement leaves the old file and a hidden copy,
+// which the first save into that folder by a later run removes (hidden
+// copies of processes no longer running, on POSIX systems). Raises the runtime's file errors:
 // path not found (no such folder), permission denied, or device I/O error
 // (no space, or any other failure of the write), each with the reason in
 // words (RuntimeError::reason).

@@ -40,8 +40,8 @@ int SetWindowRgn(platform::WindowHandle window, RegionHandle region, bool) {
 long ShellExecute(platform::WindowHandle owner, std::string_view operation, std::string_view file,
                   std::string_view parameters, std::string_view directory, int showCommand) {
     if (operation != "open" || file.empty()) return 2;  // file not found
-    Application::current().platform().openDocument(owner, std::string(operation), std::string(file),
-                                                   std::string(parameters), std::string(directory), showCommand);
+    Application::current().platform().openDocument({owner, std::string(operation), std::string(file),
+                                                    std::string(parameters), std::string(directory), showCommand});
     return 42;
 }
 

@@ -20,6 +20,14 @@ inline int twipsToPixels(float twips, float twipsPerPixel) {
     return int(roundHalfEven(double(twips / twipsPerPixel)));
 }
 
+// The logical pixel that holds a device pixel, at `scale` device pixels a
+// logical pixel: the quotient rounded down, also left of and above the
+// origin (-1 is in logical pixel -1, not 0).
+inline int deviceToLogical(int device, int scale) {
+    const int quotient = device / scale;
+    return device % scale != 0 && device < 0 ? quotient - 1 : quotient;
+}
+
 // A colour as the forms runtime stores it: &H00BBGGRR (red in the low
 // byte), or &H800000nn for system colour nn.
 using OleColor = std::uint32_t;

@@ -32,9 +32,10 @@ check_metadata() {
 }
 
 # A Release build of the program alone, with Debian's hardening flags,
-# packed by cpack (which strips the executable).
-build_deb() {
-  local flags
+# packed by cpack (which strips the executable). A subshell, so that the
+# flags it exports (LDFLAGS with -z relro, which mingw's linker refuses)
+# never reach the Windows build.
+build_deb() (
   flags=$(DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --export=sh)
   eval "$flags"
   cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release \
@@ -51,7 +52,7 @@ build_deb() {
   deb=dist/$(basename "$deb")
   lintian --fail-on error,warning "$deb"
   echo "release: $deb ($(stat -c %s "$deb") bytes)"
-}
+)
 
 # The Windows zip: scripts/windows.sh cross-builds build-windows/velmora.exe.
 build_windows() {

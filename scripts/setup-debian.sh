@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Velmora
 # need. Safe to run again; skips apt when everything is already there.
-# Usage: bash scripts/setup-debian.sh [release] [pictures] [bench]
+# Usage: bash scripts/setup-debian.sh [release] [pictures] [assets] [windows] [bench]
 #   release   also what scripts/release.sh needs to make and check packages
 #   pictures  also what scripts/pictures.sh needs to assemble the README's pictures
+#   assets    also what assets/generate.py needs to paint the built-in pictures
+#   windows   also what scripts/windows.sh needs to cross-build for Windows,
+#             and Wine to run and test the result
 #   bench     also the web browser that bench/measure_presentation.sh -b runs
 #             the show's web page in, as a reference for the card's cost
 set -euo pipefail
@@ -13,13 +16,20 @@ packages=(
   libx11-dev libxext-dev libxrandr-dev libxinerama-dev
   libstb-dev fonts-liberation2
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb openbox xdotool x11-utils x11-apps imagemagick
+  xvfb openbox fontconfig xdotool x11-utils x11-apps imagemagick
 )
 release_packages=(
   dpkg-dev fakeroot file lintian man-db appstream desktop-file-utils zip
 )
 pictures_packages=(
   python3-pil
+)
+assets_packages=(
+  python3-pil python3-numpy fonts-dancingscript fonts-dejavu-core
+)
+windows_packages=(
+  mingw-w64 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  googletest wine wine64 icoutils binutils
 )
 bench_packages=(
   chromium
@@ -28,8 +38,10 @@ for group in "$@"; do
   case $group in
     release) packages+=("${release_packages[@]}") ;;
     pictures) packages+=("${pictures_packages[@]}") ;;
+    assets) packages+=("${assets_packages[@]}") ;;
+    windows) packages+=("${windows_packages[@]}") ;;
     bench) packages+=("${bench_packages[@]}") ;;
-    *) echo "setup-debian: unknown group '$group' (release, pictures, bench)" >&2; exit 2 ;;
+    *) echo "setup-debian: unknown group '$group' (release, pictures, assets, windows, bench)" >&2; exit 2 ;;
   esac
 done
 

@@ -5,9 +5,6 @@ import struct
 import numpy as np
 from PIL import Image, ImageDraw, ImageFont
 
-ORDER = ["CardFace.jpg", "FlameFrame2.jpg", "FlameFrame4.jpg", "FlameFrame5.jpg", "GreetingPanel.jpg",
-         "AboutBackground.jpg", "CloseGlyph.bmp", "AboutGlyph.bmp", "CloseGlyphAbout.bmp",
-         "GreetingBanner.gif", "CardIcon.ico", "AboutIcon.ico", "HandCursor.cur"]
 BACKDROP = (40, 40, 44)
 
 
@@ -49,10 +46,11 @@ def _decode(name, data):
     return img.convert("RGB")
 
 
-def contact_sheet(files):
+def contact_sheet(files, names):
+    """The sheet of the named pictures (the 1x files, in order) from {file name: bytes}."""
     font = ImageFont.truetype("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 12)
     tiles = []
-    for name in ORDER:
+    for name in names:
         img = _decode(name, files[name])
         big = img.resize((img.width * 3, img.height * 3), Image.NEAREST)
         tiles.append((name, img, big))

@@ -14,9 +14,10 @@ namespace rt::platform {
 // press after it starts a new pair. Times are milliseconds of the desktop's
 // event clock, which wrap around at 2^32.
 //
-// Both backends use it: X11 lets it decide what a double-click is; Win32
-// asks the system, which says so itself (WM_LBUTTONDBLCLK), and hands that
-// decision over with pressDecided().
+// Every backend uses it, through its EventQueue: X11 and the headless
+// backend let it decide what a double-click is; Win32 asks the system, which
+// says so itself (WM_LBUTTONDBLCLK), and hands that decision over with
+// pressDecided().
 class ClickTracker {
 public:
     explicit ClickTracker(std::uint32_t intervalMs = 400, int slopPixels = 4)

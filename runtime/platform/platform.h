@@ -51,7 +51,9 @@ struct Event {
     WindowHandle window = kNoWindow;
     int x = 0;  // pointer position in the window, device pixels
     int y = 0;
-    int button = 1;  // 1 left, 2 middle, 3 right
+    // Press, Release, Click, DoubleClick: 1 left, 2 middle, 3 right.
+    // Move and Leave: 0, no button. Unused by the other events.
+    int button = 1;
     Rect area;       // Expose only
 };
 
@@ -78,6 +80,19 @@ inline int deviceScale(const ScreenMetrics& metrics) {
     if (!(metrics.dpi >= 192.0)) return 1;
     return metrics.dpi >= 288.0 ? 3 : 2;
 }
+
+// A document or web address to open with the desktop's default handler:
+// what the program's ShellExecute call names. Each desktop takes what it
+// has a use for (Windows all of it, an X11 desktop only the file).
+struct DocumentRequest {
+    WindowHandle owner = kNoWindow;  // the window asking, kNoWindow for none
+    std::string operation = "open";
+    std::string file;        // the document or address
+    std::string parameters;  // for an executable file
+    std::string directory;   // the working folder, empty for the current one
+    int showCommand = 1;     // how to show the handler's window (SW_SHOWNORMAL)
+    bool operator==(const DocumentRequest&) const = default;
+};
 
 struct LocalDateTime {
     int year = 2000, month = 1, day = 1;
@@ -111,14 +126,10 @@ public:
     virtual void setCursor(WindowHandle window, const PictureRef& cursor) = 0;
 
     // Opens a document or web address with the desktop's default handler,
-    // without a shell and without waiting; failures pass silently. It takes
-    // what the program's ShellExecute call names: the owner window, the
-    // operation ("open"), the file, its parameters, the working folder and
-    // the show command. Windows hands all of them to the shell; an X11
-    // desktop opens the file with xdg-open and has no use for the rest.
-    virtual void openDocument(WindowHandle owner, const std::string& operation, const std::string& file,
-                              const std::string& parameters, const std::string& directory,
-                              int showCommand) = 0;
+    // without a shell and without waiting; failures pass silently. Windows
+    // hands the whole request to the shell; an X11 desktop opens the file
+    // with xdg-open and has no use for the rest.
+    virtual void openDocument(const DocumentRequest& request) = 0;
 
     // The full path of the running executable, where the backend knows it
     // better than the runtime (Windows); empty leaves it to the runtime.

@@ -24,7 +24,7 @@
 # grep stops reading early and cmd dies of SIGPIPE; capture output instead.
 set -u -o pipefail
 
-E2E_TOOLS=(Xvfb openbox xdotool xwininfo xprop import convert)
+E2E_TOOLS=(Xvfb openbox fc-cache xdotool xwininfo xprop import convert)
 
 # Prints a failure message to stderr and ends the test with status 1.
 fail() {
@@ -47,7 +47,7 @@ e2e_init() {
     [[ -x "$E2E_EXE" ]] || fail "not an executable: $1"
     local tool
     for tool in "${E2E_TOOLS[@]}"; do
-        command -v "$tool" >/dev/null || fail "missing tool '$tool' (packages xvfb openbox xdotool x11-utils imagemagick)"
+        command -v "$tool" >/dev/null || fail "missing tool '$tool' (packages xvfb openbox fontconfig xdotool x11-utils imagemagick)"
     done
     E2E_NAME=$(basename "$0" .sh)
     E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/velmora-e2e.XXXXXX")
@@ -111,10 +111,15 @@ e2e_start_x() {
     e2e_wait_until 20 grep -q '[0-9]' "$fdfile" || fail "Xvfb did not start (see $E2E_ARTIFACTS/xvfb.log)"
     export DISPLAY=":$(tr -dc '0-9' <"$fdfile")"
     e2e_wait_until 10 xprop -root _NET_SUPPORTED || fail "Xvfb on $DISPLAY does not answer"
+    # Without a font cache openbox builds one as it decorates its first
+    # window, holding the X server meanwhile (some 20 s on a fresh machine,
+    # after it has announced itself), so the cache is brought up to date
+    # first: a few milliseconds when it already is.
+    fc-cache >/dev/null 2>&1 || e2e_log "fc-cache failed; openbox may be slow to start"
     openbox --sm-disable >"$E2E_ARTIFACTS/openbox.log" 2>&1 &
     E2E_PIDS+=($!)
     # openbox announces itself on the root window when it manages the screen.
-    e2e_wait_until 20 e2e_wm_ready || fail "openbox did not start (see $E2E_ARTIFACTS/openbox.log)"
+    e2e_wait_until 60 e2e_wm_ready || fail "openbox did not start within 60 s (see $E2E_ARTIFACTS/openbox.log)"
     e2e_log "X server on $DISPLAY with openbox"
 }
 
@@ -186,12 +191,13 @@ e2e_about_window() {
 }
 
 # e2e_wait_window [seconds] [name]
-# Waits (10 s unless told) for a visible window of the program (with that
-# title, if given) and sets E2E_WINDOW to its id; fails the test on timeout.
+# Waits (30 s unless told: a loaded machine may start the program slowly)
+# for a visible window of the program (with that title, if given) and sets
+# E2E_WINDOW to its id; fails the test on timeout.
 # (It sets a variable rather than printing, so that a failure ends the test
 # itself and not just a command substitution.)
 e2e_wait_window() {
-    local seconds=${1:-10} name=${2:-}
+    local seconds=${1:-30} name=${2:-}
     local tries=$((seconds * 10)) ids
     while ((tries-- > 0)); do
         ids=$(e2e_find_windows "$name")

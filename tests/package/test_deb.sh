@@ -58,7 +58,7 @@ assert_contains "$entry" $'\nIcon='"$APP_ID"$'\n' "desktop entry's icon"
 # The installed card opens as it does from the build folder.
 e2e_start_x
 e2e_start_app
-e2e_wait_window 15
+e2e_wait_window
 read -r x y w h < <(e2e_geometry "$E2E_WINDOW")
 assert_eq 333 "$w" "card width"
 assert_eq 415 "$h" "card height"

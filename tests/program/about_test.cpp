@@ -285,8 +285,8 @@ TEST(AboutWindow, EachLinkClickOpensItsPageOnceAndTheWindowStaysOpen) {
     EXPECT_TRUE(makerPage().starts_with(std::string(kHomePage) + "/"));
     // Each call hands the shell the About window as owner, "open", the
     // parameters "0", no folder and the normal show command.
-    for (const rt::platform::OpenedDocument& d : s.platform().openedDocuments())
-        EXPECT_EQ(d, (rt::platform::OpenedDocument{about.hWnd(), "open", d.file, "0", "", rt::SW_SHOWNORMAL}));
+    for (const rt::platform::DocumentRequest& d : s.platform().openedDocuments())
+        EXPECT_EQ(d, (rt::platform::DocumentRequest{about.hWnd(), "open", d.file, "0", "", rt::SW_SHOWNORMAL}));
     // The title and the site's caption are no links.
     EXPECT_TRUE(clickOn(s, about, about.Label2));
     EXPECT_TRUE(clickOn(s, about, about.Label3));

@@ -160,7 +160,7 @@ TEST(Label2, OpensTheHomePageOnceAndTheShowGoesOn) {
     const auto [x, y] = CardSession::centreOf(card.Label2);
     ASSERT_TRUE(s.click(x, y));
     // The card hands the shell empty parameters, unlike the About window.
-    const std::vector<rt::platform::OpenedDocument> expected{
+    const std::vector<rt::platform::DocumentRequest> expected{
         {card.hWnd(), "open", std::string(kHomePage), "", "", rt::SW_SHOWNORMAL}};
     EXPECT_EQ(s.platform().openedDocuments(), expected);
 

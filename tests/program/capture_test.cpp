@@ -15,6 +15,11 @@
 #include "forms/pictures.h"
 #include "runtime/graphics/picture.h"
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 namespace velmora::testing {
 namespace {
 
@@ -216,6 +221,66 @@ TEST(FrameCapture, FileHoldsTheCardFaceButNothingThatLiesOverIt) {
         for (int x = button.x; x < button.right(); ++x)
             ASSERT_EQ(saved->image().at(x, y), card0.at(x, y)) << x << "," << y;
 }
+
+// At a device scale of 2 the card face's Image, and so the file, holds the
+// card face's own pixels where nothing was drawn on it, not the 2x drawing
+// averaged down; what was drawn is there as drawn.
+TEST(FrameCapture, AtScaleTwoTheFileHoldsTheCardFacesOwnPixels) {
+    TempFolder temp;
+    const fs::path shots = temp.path / "ScreenShots";
+    fs::create_directory(shots);
+    rt::platform::HeadlessOptions options;
+    options.dpi = 192;
+    CardSession s(options);
+    ASSERT_EQ(s.app().scale(), 2);
+    CardForm& card = s.card();
+    card.Timer1.setEnabled(false);  // hold the flame still
+    const rt::Bitmap& face = picture(Asset::CardFace)->image();
+    EXPECT_EQ(card.Picture1(0).Image()->image(), face);
+
+    markCardFace(card, 0);
+    s.program().AppFolder = temp.path.string();
+    card.Command20.Click();
+    s.advanceTo(0.5);
+    const rt::Bitmap saved = decodeFile(shots / fileOfSecond(0))->image();
+    ASSERT_EQ(saved.bounds(), face.bounds());
+    const rt::Rect mark{40, 300, 41, 41};
+    int differing = 0;
+    for (int y = 0; y < face.height(); ++y)
+        for (int x = 0; x < face.width(); ++x)
+            if (!mark.contains(x, y)) differing += saved.at(x, y) != face.at(x, y);
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(saved.at(40, 320), rt::rgbPixel(0, 255, 0));
+}
+
+#ifndef _WIN32
+// A capture killed between naming its bytes and renaming them over the file
+// of that second leaves the file as it was and a hidden copy; the next run
+// removes the copies of processes no longer running, and no other.
+TEST(FrameCapture, HiddenCopiesOfEndedProcessesAreSweptAndNoOthers) {
+    TempFolder temp;
+    const fs::path shots = temp.path / "ScreenShots";
+    fs::create_directory(shots);
+    const pid_t ended = ::fork();
+    ASSERT_GE(ended, 0);
+    if (ended == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const std::string kept = fileOfSecond(0);
+    std::ofstream(shots / kept) << "the file before";
+    const std::string stale = "." + kept + "." + std::to_string(ended) + "-0";
+    const std::string live = "." + kept + "." + std::to_string(::getppid()) + "-0";
+    const std::string other = ".notes." + std::to_string(ended) + "-x";
+    for (const std::string& name : {stale, live, other}) std::ofstream(shots / name) << "a copy";
+
+    CardSession s;
+    CardForm& card = s.card();
+    s.program().AppFolder = temp.path.string();
+    card.Command20.Click();
+    s.advanceTo(1.2);
+    EXPECT_EQ(entries(shots), (std::set<std::string>{kept, fileOfSecond(1), live, other}));
+    EXPECT_EQ(decodeFile(shots / kept)->width(), 333);
+}
+#endif
 
 // ---------------------------------------------------------------- failures
 

@@ -9,21 +9,11 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
-#include <tuple>
 
 #include "card_session.h"
 #include "forms/pictures.h"
 #include "runtime/graphics/draw.h"
 #include "show_recorder.h"
-
-namespace embedded {
-std::span<const std::uint8_t> assetFlameFrame2();
-std::span<const std::uint8_t> assetFlameFrame4();
-std::span<const std::uint8_t> assetFlameFrame5();
-std::span<const std::uint8_t> assetFlameFrame2_2x();
-std::span<const std::uint8_t> assetFlameFrame4_2x();
-std::span<const std::uint8_t> assetFlameFrame5_2x();
-}  // namespace embedded
 
 namespace velmora::testing {
 namespace {
@@ -460,15 +450,10 @@ namespace {
 // whole or in part, and reads back exactly as its file decodes; so does its
 // drawing at twice the size.
 TEST(FlameFramePictures, DrawAndReadBackAsTheirFilesDecode) {
-    using Bytes = std::span<const std::uint8_t> (*)();
-    const std::tuple<Asset, Bytes, Bytes> frames[] = {
-        {Asset::FlameFrame2, embedded::assetFlameFrame2, embedded::assetFlameFrame2_2x},
-        {Asset::FlameFrame4, embedded::assetFlameFrame4, embedded::assetFlameFrame4_2x},
-        {Asset::FlameFrame5, embedded::assetFlameFrame5, embedded::assetFlameFrame5_2x}};
-    for (const auto& [asset, bytes, bytes2x] : frames) {
+    for (const Asset asset : {Asset::FlameFrame2, Asset::FlameFrame4, Asset::FlameFrame5}) {
         for (const int scale : {1, 2}) {
             SCOPED_TRACE(scale);
-            const rt::Bitmap file = rt::decodePicture(scale == 1 ? bytes() : bytes2x())->image();
+            const rt::Bitmap file = rt::decodePicture(scale == 1 ? assetFile(asset) : assetFileAt2x(asset))->image();
             const rt::Picture& frame = picture(asset)->drawingFor(scale);
             ASSERT_EQ(frame.bounds(), file.bounds());
             rt::Bitmap whole(file.width(), file.height(), 0);

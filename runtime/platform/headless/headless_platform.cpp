@@ -6,33 +6,9 @@
 #include <limits>
 #include <stdexcept>
 
+#include "../local_time.h"
+
 namespace rt::platform {
-
-namespace {
-
-// Days since 1970-01-01 of a civil date, and back (proleptic Gregorian).
-long daysFromCivil(int y, int m, int d) {
-    y -= m <= 2;
-    const long era = (y >= 0 ? y : y - 399) / 400;
-    const long yoe = y - era * 400;
-    const long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void civilFromDays(long z, int& y, int& m, int& d) {
-    z += 719468;
-    const long era = (z >= 0 ? z : z - 146096) / 146097;
-    const long doe = z - era * 146097;
-    const long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const long mp = (5 * doy + 2) / 153;
-    d = int(doy - (153 * mp + 2) / 5 + 1);
-    m = int(mp < 10 ? mp + 3 : mp - 9);
-    y = int(yoe + era * 400 + (m <= 2));
-}
-
-}  // namespace
 
 HeadlessPlatform::HeadlessPlatform(HeadlessOptions options) : options_(std::move(options)) {}
 
@@ -57,6 +33,7 @@ void HeadlessPlatform::destroyWindow(WindowHandle window) {
     if (it == windows_.end()) return;
     it->second.destroyed = true;
     it->second.visible = false;
+    queue_.forget(window);
 }
 
 void HeadlessPlatform::setWindowBounds(WindowHandle window, const Rect& outer) {
@@ -89,11 +66,9 @@ void HeadlessPlatform::setWindowShape(WindowHandle window, const Region* shape) 
     if (it == windows_.end()) return;
     HeadlessWindow& w = it->second;
     ++w.shapeRequests;
-    if (!options_.shapeSupported) return;
-    std::optional<Region> next;
-    if (shape) next = *shape;
-    if (next != w.shape) ++w.shapeChanges;
-    w.shape = std::move(next);
+    if (!options_.shapeSupported || sameShape(w.shape, shape)) return;
+    ++w.shapeChanges;
+    w.shape = shapeOf(shape);
 }
 
 void HeadlessPlatform::present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) {
@@ -120,11 +95,9 @@ void HeadlessPlatform::setCursor(WindowHandle window, const PictureRef& cursor) 
     ++it->second.cursorChanges;
 }
 
-void HeadlessPlatform::openDocument(WindowHandle owner, const std::string& operation, const std::string& file,
-                                    const std::string& parameters, const std::string& directory,
-                                    int showCommand) {
+void HeadlessPlatform::openDocument(const DocumentRequest& request) {
     std::lock_guard lock(mutex_);
-    documents_.push_back({owner, operation, file, parameters, directory, showCommand});
+    documents_.push_back(request);
 }
 
 void HeadlessPlatform::reportError(const std::string& message) {
@@ -146,28 +119,14 @@ LocalDateTime HeadlessPlatform::localNow() {
         std::lock_guard lock(mutex_);
         t = now_;
     }
-    const LocalDateTime& s = options_.start;
-    const double since = s.secondsSinceMidnight + t;
-    const double wholeDays = std::floor(since / 86400.0);
-    LocalDateTime out;
-    civilFromDays(daysFromCivil(s.year, s.month, s.day) + long(wholeDays), out.year, out.month, out.day);
-    out.secondsSinceMidnight = since - wholeDays * 86400.0;
-    const long secs = long(std::floor(out.secondsSinceMidnight));
-    out.hour = int(secs / 3600);
-    out.minute = int(secs / 60 % 60);
-    out.second = int(secs % 60);
-    return out;
+    return localDateTimeAfter(options_.start, t);
 }
 
 std::optional<Event> HeadlessPlatform::waitEvent(double deadline) {
     std::unique_lock lock(mutex_);
     for (;;) {
         if (shutdown_) throw HeadlessShutdown{};
-        if (!queue_.empty()) {
-            Event e = queue_.front();
-            queue_.pop_front();
-            return e;
-        }
+        if (std::optional<Event> e = queue_.pop()) return e;
         if (deadline <= allowed_) {
             if (deadline > now_) now_ = deadline;
             return std::nullopt;
@@ -203,11 +162,11 @@ const HeadlessWindow& HeadlessPlatform::window(WindowHandle handle) const {
 std::vector<std::string> HeadlessPlatform::openedUrls() const {
     std::lock_guard lock(mutex_);
     std::vector<std::string> files;
-    for (const OpenedDocument& d : documents_) files.push_back(d.file);
+    for (const DocumentRequest& d : documents_) files.push_back(d.file);
     return files;
 }
 
-std::vector<OpenedDocument> HeadlessPlatform::openedDocuments() const {
+std::vector<DocumentRequest> HeadlessPlatform::openedDocuments() const {
     std::lock_guard lock(mutex_);
     return documents_;
 }
@@ -223,10 +182,8 @@ void HeadlessPlatform::destroyFromOutside(WindowHandle window) {
     if (it == windows_.end() || it->second.destroyed) return;
     it->second.destroyed = true;
     it->second.visible = false;
-    Event e;
-    e.type = EventType::Destroyed;
-    e.window = window;
-    queue_.push_back(e);
+    queue_.forget(window);
+    queue_.push(EventType::Destroyed, window);
 }
 
 bool HeadlessPlatform::deliverable(const Event& event) const {
@@ -241,8 +198,28 @@ bool HeadlessPlatform::deliverable(const Event& event) const {
 bool HeadlessPlatform::post(const Event& event) {
     std::lock_guard lock(mutex_);
     if (!deliverable(event)) return false;
-    queue_.push_back(event);
+    queue_.push(event);
     return true;
+}
+
+bool HeadlessPlatform::pointer(EventType type, WindowHandle window, int x, int y, int button) {
+    std::lock_guard lock(mutex_);
+    const Event e = makeEvent(type, window, x, y, button);
+    if (!deliverable(e)) return false;
+    // The desktop's event clock: the virtual clock in milliseconds.
+    const auto timeMs = std::uint32_t(std::llround(now_ * 1000.0));
+    switch (type) {
+        case EventType::Press: queue_.press(window, button, x, y, timeMs); break;
+        // A deliverable point lies inside the window.
+        case EventType::Release: queue_.release(window, button, x, y, true); break;
+        default: queue_.push(e); break;
+    }
+    return true;
+}
+
+void HeadlessPlatform::endClickPair() {
+    std::lock_guard lock(mutex_);
+    queue_.clicks().reset();
 }
 
 void HeadlessPlatform::allowUntil(double time) {
@@ -303,41 +280,39 @@ void HeadlessSession::advanceTo(double t) {
     platform_.waitUntilParked();
 }
 
+// Presses, releases and moves, each taken by the program before the next,
+// as a real desktop delivers them one after the other.
 bool HeadlessSession::deliver(std::initializer_list<EventType> types, WindowHandle window, int x, int y) {
     if (platform_.finished()) return false;
     for (EventType type : types) {
-        Event e;
-        e.type = type;
-        e.window = window;
-        e.x = x;
-        e.y = y;
-        if (!platform_.post(e)) return false;
-        // Let the program take each event before the next, as a real desktop
-        // delivers them one after the other.
-        platform_.allowUntil(platform_.now());
-        platform_.waitUntilParked();
+        if (!platform_.pointer(type, window, x, y, type == EventType::Move ? 0 : 1)) return false;
+        settle();
         if (platform_.finished()) return true;
     }
     return true;
 }
 
+void HeadlessSession::settle() {
+    platform_.allowUntil(platform_.now());
+    platform_.waitUntilParked();
+}
+
 bool HeadlessSession::press(WindowHandle w, int x, int y) { return deliver({EventType::Press}, w, x, y); }
 bool HeadlessSession::release(WindowHandle w, int x, int y) { return deliver({EventType::Release}, w, x, y); }
 bool HeadlessSession::click(WindowHandle w, int x, int y) {
-    return deliver({EventType::Press, EventType::Release, EventType::Click}, w, x, y);
+    platform_.endClickPair();
+    return deliver({EventType::Press, EventType::Release}, w, x, y);
 }
 bool HeadlessSession::doubleClick(WindowHandle w, int x, int y) {
-    return deliver({EventType::Press, EventType::Release, EventType::Click, EventType::Press,
-                    EventType::DoubleClick, EventType::Release},
-                   w, x, y);
+    platform_.endClickPair();
+    return deliver({EventType::Press, EventType::Release, EventType::Press, EventType::Release}, w, x, y);
 }
 bool HeadlessSession::move(WindowHandle w, int x, int y) { return deliver({EventType::Move}, w, x, y); }
 
 void HeadlessSession::destroyWindowFromOutside(WindowHandle window) {
     if (platform_.finished()) return;
     platform_.destroyFromOutside(window);
-    platform_.allowUntil(platform_.now());
-    platform_.waitUntilParked();
+    settle();
 }
 
 }  // namespace rt::platform

@@ -4,7 +4,9 @@
 // What it offers:
 // - a virtual monotonic clock that moves only when the program waits, and a
 //   wall clock that follows it from a chosen start date and time;
-// - pointer events posted by the test;
+// - pointer events from the test: presses and releases through the click
+//   tracker the desktops use (which adds clicks and double-clicks, timed by
+//   the virtual clock), or any event posted as it is;
 // - for every window: its bounds, visibility, shape (with a count of shape
 //   requests), cursor, the pixels presented so far and a count of presents;
 // - a record of the documents and web addresses opened (with everything
@@ -19,7 +21,6 @@
 #pragma once
 
 #include <condition_variable>
-#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -28,7 +29,9 @@
 #include <thread>
 #include <vector>
 
+#include "../event_queue.h"
 #include "../platform.h"
+#include "../window_shape.h"
 
 namespace rt::platform {
 
@@ -49,21 +52,13 @@ struct HeadlessWindow {
     bool destroyed = false;
     WindowHandle owner = kNoWindow;  // the window it stays above
     Bitmap screen;                 // what has been presented, window-sized
-    std::optional<Region> shape;   // none: rectangular
+    WindowShape shape;             // none: rectangular
     int shapeRequests = 0;         // calls of setWindowShape
     int shapeChanges = 0;          // requests that changed the shape
     int presents = 0;
     Rect lastPresented;
     PictureRef cursor;
     int cursorChanges = 0;
-};
-
-// One call of openDocument, as the program made it.
-struct OpenedDocument {
-    WindowHandle owner = kNoWindow;
-    std::string operation, file, parameters, directory;
-    int showCommand = 0;
-    bool operator==(const OpenedDocument&) const = default;
 };
 
 // Thrown inside the program's thread when a session shuts down early.
@@ -83,8 +78,7 @@ public:
     void setWindowShape(WindowHandle window, const Region* shape) override;
     void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) override;
     void setCursor(WindowHandle window, const PictureRef& cursor) override;
-    void openDocument(WindowHandle owner, const std::string& operation, const std::string& file,
-                      const std::string& parameters, const std::string& directory, int showCommand) override;
+    void openDocument(const DocumentRequest& request) override;
     void reportError(const std::string& message) override;
     double monotonicSeconds() override;
     LocalDateTime localNow() override;
@@ -95,15 +89,23 @@ public:
     std::vector<WindowHandle> windowHandles() const;  // in creation order
     const HeadlessWindow& window(WindowHandle handle) const;
     std::vector<std::string> openedUrls() const;  // the files of openedDocuments()
-    std::vector<OpenedDocument> openedDocuments() const;
+    std::vector<DocumentRequest> openedDocuments() const;  // each call of openDocument
     std::vector<std::string> errorReports() const;
     // Destroys the window as another program would (it disappears at once)
     // and tells the program so.
     void destroyFromOutside(WindowHandle window);
-    // Queues an event at the current virtual time. Pointer events outside
-    // the window's shape are not delivered (they would reach what lies
-    // beneath); returns whether the event was queued.
+    // Queues an event at the current virtual time, as it is. Pointer events
+    // outside the window's shape are not delivered (they would reach what
+    // lies beneath); returns whether the event was queued.
     bool post(const Event& event);
+    // Queues what a desktop makes of a pointer press, release or move at
+    // the current virtual time: presses and releases go through the click
+    // tracker the desktop backends use, which adds Click and DoubleClick.
+    // Returns whether the pointer reached the window, as post() does.
+    bool pointer(EventType type, WindowHandle window, int x, int y, int button = 1);
+    // Ends the double-click pair in progress, as a pause longer than the
+    // double-click interval would: the next press is a first press.
+    void endClickPair();
 
     // Hand-over between the test and the program's thread.
     void allowUntil(double time);   // lets the program run up to this time
@@ -124,11 +126,11 @@ private:
     bool wakeup_ = false;
     bool finished_ = false;
     bool shutdown_ = false;
-    std::deque<Event> queue_;
+    EventQueue queue_;
     std::map<WindowHandle, HeadlessWindow> windows_;
     std::vector<WindowHandle> order_;
     WindowHandle nextHandle_ = 1;
-    std::vector<OpenedDocument> documents_;
+    std::vector<DocumentRequest> documents_;
     std::vector<std::string> errors_;
 };
 
@@ -151,18 +153,23 @@ public:
     bool finished() const { return platform_.finished(); }
     int exitCode() const { return exitCode_; }
 
-    // Pointer input at the current time, handled before these return. Each
+    // Pointer input at the current time, handled before these return, with
+    // clicks and double-clicks from the desktops' click tracker. Each
     // returns false when the point lies outside the window's shape.
     bool press(WindowHandle window, int x, int y);
     bool release(WindowHandle window, int x, int y);
-    bool click(WindowHandle window, int x, int y);        // press, release, click
-    bool doubleClick(WindowHandle window, int x, int y);  // a click, then press, double-click, release
+    // A click on its own, as after a pause: press, release, click.
+    bool click(WindowHandle window, int x, int y);
+    // A click on its own, then press, double-click, release.
+    bool doubleClick(WindowHandle window, int x, int y);
     bool move(WindowHandle window, int x, int y);
     // Destroys the window from outside and lets the program react.
     void destroyWindowFromOutside(WindowHandle window);
 
 private:
     bool deliver(std::initializer_list<EventType> types, WindowHandle window, int x, int y);
+    // Lets the program take what the last event queued before going on.
+    void settle();
 
     HeadlessPlatform platform_;
     std::thread thread_;

@@ -76,14 +76,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <deque>
+#include <limits>
 #include <map>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "../../graphics/region.h"
-#include "../click_tracker.h"
+#include "../event_queue.h"
+#include "../local_time.h"
+#include "../picture_cache.h"
+#include "../window_shape.h"
 
 namespace rt::platform {
 namespace win32 {
@@ -215,17 +218,11 @@ HICON makeIcon(const Picture& picture, bool isIcon, int width, int height) {
     return result;
 }
 
-struct CachedIcon {
-    PictureRef picture;  // keeps the key alive
-    HICON handle = nullptr;
-};
-
 struct WindowState {
     HWND hwnd = nullptr;
     int width = 1;
     int height = 1;
-    bool rectangular = true;  // no region set
-    Region shape;             // the region set, when not rectangular
+    WindowShape shape;        // the region set; none: rectangular
     HCURSOR cursor = nullptr; // null: the arrow
     PictureRef cursorPicture; // what cursor was made from, at dpi
     PictureRef icon;          // the window's icon picture; null: the executable's
@@ -260,7 +257,7 @@ public:
             if (auto create = reinterpret_cast<CreateWaitableTimerExWFunction>(
                     reinterpret_cast<void*>(GetProcAddress(kernel32, "CreateWaitableTimerExW"))))
                 timer_ = create(nullptr, nullptr, kHighResolutionTimer, SYNCHRONIZE | TIMER_MODIFY_STATE);
-        clicks_.setIntervalMs(GetDoubleClickTime());
+        queue_.clicks().setIntervalMs(GetDoubleClickTime());
         if (HMODULE user32 = GetModuleHandleW(L"user32.dll")) {
             getDpiForSystem_ =
                 reinterpret_cast<GetDpiForSystemFunction>(reinterpret_cast<void*>(GetProcAddress(user32, "GetDpiForSystem")));
@@ -278,8 +275,8 @@ public:
         auto windows = std::move(windows_);
         handles_.clear();
         for (auto& [handle, state] : windows) DestroyWindow(state.hwnd);
-        for (auto& [key, cached] : cursors_) DestroyCursor(cached.handle);
-        for (auto& [key, cached] : icons_) DestroyIcon(cached.handle);
+        cursors_.clear(DestroyCursor);
+        icons_.clear(DestroyIcon);
         UnregisterClassW(kClassName, instance_);
         if (shcore_) FreeLibrary(shcore_);
         if (timer_) CloseHandle(timer_);
@@ -331,8 +328,7 @@ public:
         // else's doing.
         windows_.erase(it);
         handles_.erase(hwnd);
-        clicks_.reset();
-        std::erase_if(queue_, [&](const Event& e) { return e.window == window; });
+        queue_.forget(window);
         DestroyWindow(hwnd);
     }
 
@@ -364,15 +360,12 @@ public:
 
     void setWindowShape(WindowHandle window, const Region* shape) override {
         WindowState* st = find(window);
-        if (!st) return;
+        if (!st || sameShape(st->shape, shape)) return;
         if (shape == nullptr) {
-            if (st->rectangular) return;
             SetWindowRgn(st->hwnd, nullptr, TRUE);
-            st->rectangular = true;
-            st->shape = {};
+            st->shape = std::nullopt;
             return;
         }
-        if (!st->rectangular && st->shape == *shape) return;
         HRGN region = win32::createRegion(*shape);
         if (!region) {
             // An empty shape hides every pixel; GDI makes that from an
@@ -385,7 +378,6 @@ public:
             DeleteObject(region);
             return;
         }
-        st->rectangular = false;
         st->shape = *shape;
     }
 
@@ -415,15 +407,15 @@ public:
         applyCursor(*st);
     }
 
-    void openDocument(WindowHandle /*owner*/, const std::string& operation, const std::string& file,
-                      const std::string& parameters, const std::string& directory, int showCommand) override {
+    void openDocument(const DocumentRequest& request) override {
         // ShellExecute may take its time (it starts the browser, and can
         // wait on it); a worker thread of its own lets the card run on. No
         // owner window: one of the card's windows would belong to the main
         // thread, and an error box the shell showed for it from here would
         // join the two threads' input.
-        const std::wstring verb = utf16(operation), path = utf16(file), arguments = utf16(parameters),
-                           folder = utf16(directory);
+        const std::wstring verb = utf16(request.operation), path = utf16(request.file),
+                           arguments = utf16(request.parameters), folder = utf16(request.directory);
+        const int showCommand = request.showCommand;
         const auto text = [](const std::wstring& s) { return s.empty() ? nullptr : s.c_str(); };
         try {
             std::thread([=] {
@@ -451,24 +443,12 @@ public:
     LocalDateTime localNow() override {
         SYSTEMTIME t{};
         GetLocalTime(&t);
-        LocalDateTime now;
-        now.year = t.wYear;
-        now.month = t.wMonth;
-        now.day = t.wDay;
-        now.hour = t.wHour;
-        now.minute = t.wMinute;
-        now.second = std::min<int>(t.wSecond, 59);
-        now.secondsSinceMidnight = now.hour * 3600.0 + now.minute * 60.0 + now.second + t.wMilliseconds / 1000.0;
-        return now;
+        return localDateTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds / 1000.0);
     }
 
     std::optional<Event> waitEvent(double deadline) override {
         for (;;) {
-            if (!queue_.empty()) {
-                const Event e = queue_.front();
-                queue_.pop_front();
-                return e;
-            }
+            if (std::optional<Event> e = queue_.pop()) return e;
             MSG message;
             if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
                 DispatchMessageW(&message);
@@ -539,11 +519,9 @@ public:
             EndPaint(hwnd, &ps);
             // Only what no present has covered yet is left to the runtime.
             if (!area.empty() && kept != area) {
-                Event e;
-                e.type = EventType::Expose;
-                e.window = window;
+                Event e = makeEvent(EventType::Expose, window);
                 e.area = area;
-                queue_.push_back(e);
+                queue_.push(e);
             }
             return true;
         }
@@ -563,9 +541,7 @@ public:
             const int x = GET_X_LPARAM(lParam), y = GET_Y_LPARAM(lParam);
             SetCapture(hwnd);
             st.buttonsDown |= 1u << button;
-            clicks_.pressDecided(window, button, isDouble);
-            push(EventType::Press, window, x, y, button);
-            if (isDouble) push(EventType::DoubleClick, window, x, y, button);
+            queue_.pressDecided(window, button, x, y, isDouble);
             return true;
         }
         case WM_LBUTTONUP:
@@ -578,9 +554,7 @@ public:
             st.buttonsDown &= ~(1u << button);
             if ((wParam & (MK_LBUTTON | MK_MBUTTON | MK_RBUTTON)) == 0 && GetCapture() == hwnd) ReleaseCapture();
             const bool inside = x >= 0 && y >= 0 && x < st.width && y < st.height;
-            const bool click = clicks_.release(window, button, inside);
-            push(EventType::Release, window, x, y, button);
-            if (click) push(EventType::Click, window, x, y, button);
+            queue_.release(window, button, x, y, inside);
             return true;
         }
         case WM_CAPTURECHANGED: {
@@ -593,8 +567,7 @@ public:
             ScreenToClient(hwnd, &p);
             for (int button = 1; button <= 3; ++button) {
                 if (!(st.buttonsDown & (1u << button))) continue;
-                clicks_.release(window, button, false);
-                push(EventType::Release, window, int(p.x), int(p.y), button);
+                queue_.release(window, button, int(p.x), int(p.y), false);
             }
             st.buttonsDown = 0;
             return true;
@@ -613,7 +586,7 @@ public:
             if (x == st.lastMoveX && y == st.lastMoveY) return true;
             st.lastMoveX = x;
             st.lastMoveY = y;
-            push(EventType::Move, window, x, y, 0);
+            queue_.push(EventType::Move, window, x, y, 0);
             return true;
         }
         case WM_MOUSELEAVE: {
@@ -622,7 +595,7 @@ public:
             POINT p{};
             GetCursorPos(&p);
             ScreenToClient(hwnd, &p);
-            push(EventType::Leave, window, int(p.x), int(p.y), 0);
+            queue_.push(EventType::Leave, window, int(p.x), int(p.y), 0);
             return true;
         }
         case WM_DPICHANGED:
@@ -643,16 +616,15 @@ public:
             applyCursor(st);
             return true;
         case WM_CLOSE:
-            push(EventType::CloseRequest, window, 0, 0);
+            queue_.push(EventType::CloseRequest, window);
             return true;
         case WM_DESTROY:
             // Only a window the runtime did not destroy itself is still known
             // here: it is gone, so it is forgotten and the runtime told.
             windows_.erase(window);
             handles_.erase(hwnd);
-            clicks_.reset();
-            std::erase_if(queue_, [&](const Event& e) { return e.window == window; });
-            push(EventType::Destroyed, window, 0, 0);
+            queue_.forget(window);
+            queue_.push(EventType::Destroyed, window);
             return true;
         default:
             return false;
@@ -675,16 +647,6 @@ private:
         case WM_RBUTTONUP: return 3;
         default: return 1;
         }
-    }
-
-    void push(EventType type, WindowHandle window, int x, int y, int button = 1) {
-        Event e;
-        e.type = type;
-        e.window = window;
-        e.x = x;
-        e.y = y;
-        e.button = button;
-        queue_.push_back(e);
     }
 
     HCURSOR arrow() {
@@ -720,11 +682,10 @@ private:
         if (!st.icon) return;
         for (const bool small : {true, false}) {
             const int size = iconSize(small, st.dpi);
-            auto it = icons_.find({st.icon.get(), size});
-            if (it == icons_.end())
-                it = icons_.emplace(std::pair{st.icon.get(), size}, CachedIcon{st.icon, makeIcon(*st.icon, true, size, size)})
-                         .first;
-            if (it->second.handle) SendMessageW(st.hwnd, WM_SETICON, small ? ICON_SMALL : ICON_BIG, LPARAM(it->second.handle));
+            const HICON icon = icons_.obtain(
+                st.icon, size, [&](const Picture& p) { return makeIcon(p, true, size, size); },
+                [](HICON) { return true; }, DestroyIcon);
+            if (icon) SendMessageW(st.hwnd, WM_SETICON, small ? ICON_SMALL : ICON_BIG, LPARAM(icon));
         }
     }
 
@@ -737,14 +698,9 @@ private:
             const double ratio = st.dpi / (96.0 * std::max(1, runtimeScale_));
             const int w = std::max(1, int(std::lround(st.cursorPicture->width() * ratio)));
             const int h = std::max(1, int(std::lround(st.cursorPicture->height() * ratio)));
-            auto it = cursors_.find({st.cursorPicture.get(), w});
-            if (it == cursors_.end()) {
-                pruneCursors();
-                it = cursors_.emplace(std::pair{st.cursorPicture.get(), w},
-                                      CachedIcon{st.cursorPicture, makeIcon(*st.cursorPicture, false, w, h)})
-                         .first;
-            }
-            cursor = it->second.handle;
+            cursor = cursors_.obtain(
+                st.cursorPicture, w, [&](const Picture& p) { return makeIcon(p, false, w, h); },
+                [&](HCURSOR c) { return shown(c); }, DestroyCursor);
         }
         if (cursor == st.cursor) return;
         st.cursor = cursor;
@@ -775,17 +731,11 @@ private:
         }
     }
 
-    // The cache holds a cursor for each picture ever set; should a caller
-    // keep handing over new pictures, the ones no window shows are freed.
-    void pruneCursors() {
-        constexpr std::size_t kMaxCachedCursors = 16;
-        if (cursors_.size() < kMaxCachedCursors) return;
-        std::erase_if(cursors_, [&](const auto& entry) {
-            for (const auto& [w, st] : windows_)
-                if (st.cursor == entry.second.handle) return false;
-            DestroyCursor(entry.second.handle);
-            return true;
-        });
+    // True when a window shows the cursor.
+    bool shown(HCURSOR cursor) const {
+        for (const auto& [w, st] : windows_)
+            if (st.cursor == cursor) return true;
+        return false;
     }
 
     // The monitor's density, else the system's, else the screen's; 96 when
@@ -820,11 +770,12 @@ private:
     std::map<WindowHandle, WindowState> windows_;
     std::map<HWND, WindowHandle> handles_;
     WindowHandle nextHandle_ = 1;
-    std::deque<Event> queue_;
-    ClickTracker clicks_;
+    EventQueue queue_;
     HCURSOR arrow_ = nullptr;
-    std::map<std::pair<const Picture*, int>, CachedIcon> cursors_;  // by picture and width
-    std::map<std::pair<const Picture*, int>, CachedIcon> icons_;    // by picture and size
+    PictureCache<HCURSOR, int> cursors_;  // by picture and width
+    // By picture and size; kept for good: never full, as windows keep
+    // using their icons.
+    PictureCache<HICON, int> icons_{std::numeric_limits<std::size_t>::max()};
 };
 
 LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {

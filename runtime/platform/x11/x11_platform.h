@@ -1,7 +1,8 @@
 // The X11 backend of the Platform interface, straight on Xlib with the SHAPE
-// extension. No Xlib header leaks out of this file: the runtime and the tests
-// see only the factory and the few pure pieces of logic below, which the
-// backend uses and the unit tests check without a display.
+// extension. No Xlib header leaks out of the backend's files (their shared
+// state is in x11_internal.h): the runtime and the tests see only the
+// factory and the few pure pieces of logic below, which the backend uses and
+// the unit tests check without a display.
 #pragma once
 
 #include <cstddef>
