@@ -29,6 +29,7 @@ import cardface  # noqa: E402
 import containers  # noqa: E402
 import panel  # noqa: E402
 import small  # noqa: E402
+import exe_icon  # noqa: E402
 from contact_sheet import contact_sheet, icon_sheet  # noqa: E402
 
 
@@ -101,9 +102,12 @@ def desktop_icon_name(size):
 
 
 def build_desktop_icons():
-    """Returns {file name: bytes} of the card icon for the desktop's icon theme."""
-    return {desktop_icon_name(size): containers.png_bytes(small.card_icon_rgba(size))
-            for size in small.DESKTOP_ICON_SIZES}
+    """Returns {file name: bytes} of the card icon for the desktop's icon theme
+    and the Windows executable's own icon, each drawn once at its own sizes."""
+    files = {desktop_icon_name(size): containers.png_bytes(small.card_icon_rgba(size))
+             for size in small.DESKTOP_ICON_SIZES}
+    files["icons/velmora.ico"] = exe_icon.ico_bytes()
+    return files
 
 
 def check_flame_frames_2x(files):

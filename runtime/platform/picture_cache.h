@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <map>
+#include <utility>
+#include <variant>
 
 #include "../graphics/picture.h"
 
@@ -13,8 +15,9 @@ namespace rt::platform {
 // for. The cache holds a reference to each picture, so that no other
 // picture can take its address while the entry lives. Should a caller keep
 // handing over new pictures, a full cache first frees the handles that are
-// no longer in use.
-template <class Handle>
+// no longer in use. `Variant` tells apart the handles made from one
+// picture (a size, say); by default there is one per picture.
+template <class Handle, class Variant = std::monostate>
 class PictureCache {
 public:
     // `limit`: how many entries make the cache full.
@@ -25,7 +28,14 @@ public:
     // freed with release(handle) before the new one is made.
     template <class Make, class InUse, class Release>
     Handle obtain(const PictureRef& picture, Make&& make, InUse&& inUse, Release&& release) {
-        auto it = entries_.find(picture.get());
+        return obtain(picture, Variant{}, make, inUse, release);
+    }
+
+    // The same for the `variant` of `picture`: make(*picture) makes that one.
+    template <class Make, class InUse, class Release>
+    Handle obtain(const PictureRef& picture, const Variant& variant, Make&& make, InUse&& inUse, Release&& release) {
+        const Key key{picture.get(), variant};
+        auto it = entries_.find(key);
         if (it != entries_.end()) return it->second.handle;
         if (entries_.size() >= limit_)
             std::erase_if(entries_, [&](const auto& entry) {
@@ -33,7 +43,7 @@ public:
                 release(entry.second.handle);
                 return true;
             });
-        return entries_.emplace(picture.get(), Entry{picture, make(*picture)}).first->second.handle;
+        return entries_.emplace(key, Entry{picture, make(*picture)}).first->second.handle;
     }
 
     // Frees every handle with release(handle) and empties the cache.
@@ -50,8 +60,9 @@ private:
         PictureRef picture;  // keeps the key alive
         Handle handle{};
     };
+    using Key = std::pair<const Picture*, Variant>;
     std::size_t limit_;
-    std::map<const Picture*, Entry> entries_;
+    std::map<Key, Entry> entries_;
 };
 
 }  // namespace rt::platform

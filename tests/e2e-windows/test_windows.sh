@@ -9,14 +9,17 @@
 # 250 x 159 while the card keeps its 333 x 415 pixels. At 192 dots per inch
 # the card is shown at twice its size, 666 x 830, shaped and drawn at the
 # screen's resolution (not enlarged from single pixels), and its About
-# window is 400 x 254.
+# window is 400 x 254. The window icons Wine hands the desktop are the
+# small and big icon sizes of each density. At 120 dpi the greeting
+# panel's fly-away, paced by the program's 1/64 s timers, ends on time: its
+# timing shows that the waits do.
 #
 # usage: bash tests/e2e-windows/test_windows.sh <velmora.exe>
 # WINEPREFIX, when set to a prefix made by prepare_prefix.sh, is used as it
 # is; otherwise a fresh one is made in a temporary folder, which takes
 # several seconds.
 source "$(dirname "$0")/../e2e/lib.sh"
-E2E_TOOLS+=(wine wineboot wineserver compare)
+E2E_TOOLS+=(wine wineboot wineserver compare xwd)
 e2e_init "$@"
 
 # Wine's own processes (wineserver, services, the desktop) outlive the
@@ -45,6 +48,17 @@ window_of_size() {
         [[ "$ww $wh" == "$1 $2" ]] && echo "$id" && return 0
     done
     return 1
+}
+
+# Seconds since the given `date +%s.%N`, with fractions.
+seconds_since() {
+    awk -v now="$(date +%s.%N)" -v t="$1" 'BEGIN { printf "%.3f\n", now - t }'
+}
+
+# The sizes of the window icons Wine hands the desktop (_NET_WM_ICON, from
+# WM_SETICON's small and big icons), e.g. "16x16 32x32".
+icon_sizes() {
+    xprop -id "$1" _NET_WM_ICON | sed -n 's/.*Icon (\([0-9]*\) x \([0-9]*\)).*/\1x\2/p' | sort -n | tr '\n' ' ' | sed 's/ $//'
 }
 
 changed_pixels() {
@@ -88,6 +102,7 @@ assert_near $(((1024 - 415) / 2)) "$y" 1 "card y (centred)"
 assert_cmd "card window shape" e2e_has_shape "$card"
 if e2e_frame_decorated "$card"; then fail "the window manager decorated the card"; fi
 assert_contains "$(e2e_wm_state "$card")" "_NET_WM_STATE_SKIP_TASKBAR" "the card stays out of the taskbar"
+assert_eq "16x16 32x32" "$(icon_sizes "$card")" "the card's window icons at 96 dpi"
 sleep 1
 
 # Rounded corners: the white root shows through each corner; the card's
@@ -161,15 +176,47 @@ assert_eq 0 "$E2E_APP_STATUS" "exit code after a double-click"
 # 120 dpi: Wine takes the density from the registry, not from Xft.dpi.
 desktop='HKCU\Control Panel\Desktop'
 wine reg add "$desktop" /v LogPixels /t REG_DWORD /d 120 /f >/dev/null 2>&1 || fail "cannot set LogPixels"
+exec_time=$(date +%s.%N)
 wine "$E2E_EXE" >"$E2E_ARTIFACTS/app-120dpi.out" 2>"$E2E_ARTIFACTS/app-120dpi.err" &
 APP_PID=$!
 E2E_PIDS+=($APP_PID)
 e2e_wait_until 30 window_of_size 333 415 || fail "no 333 x 415 card at 120 dpi"
+card=$(window_of_size 333 415)
+shown_after=$(seconds_since "$exec_time")
+assert_eq "20x20 40x40" "$(icon_sizes "$card")" "the card's window icons at 120 dpi"
 e2e_click $((x + 166)) $((y + 330))
 sleep 0.4
 e2e_click $((x + 316)) $((y + 37))
 e2e_wait_until 10 window_of_size 250 159 || fail "no 250 x 159 About window at 120 dpi"
 e2e_screenshot about-120dpi $(((1280 - 250) / 2)) $(((1024 - 159) / 2)) 250 159
+# The panel grows 100 twips a step to the card face's height, holds 3 s,
+# then flies right, one step per 0.1 s of the clock each taken on the
+# first 1/64 s tick after it: about 80 steps, so waits that ended a
+# 15.6 ms system tick late would make it a second or more late. Its last
+# pixels leave over the card's right part (right of the flame, which keeps
+# moving; the About window is still); dumps of the card window from 31 s
+# on, the first one from which that part stays as it ends is the moment.
+fly=$E2E_TMP/fly
+mkdir -p "$fly"
+while (($(seconds_since "$exec_time" | cut -d. -f1) < 31)); do sleep 0.1; done
+while t=$(seconds_since "$exec_time"); awk -v t="$t" 'BEGIN { exit !(t < 35.5) }'; do
+    xwd -id "$card" -silent >"$fly/$t.xwd" || fail "cannot dump the card at 120 dpi"
+done
+shots=($(ls "$fly" | sort -g))
+right_part() { convert "$fly/$1" -crop 139x415+194+0 +repage rgb:-; }
+right_part "${shots[-1]}" >"$fly/end.rgb"
+gone=
+for ((i = ${#shots[@]} - 1; i >= 0; i--)); do
+    right_part "${shots[i]}" | cmp -s - "$fly/end.rgb" || break
+    gone=${shots[i]%.xwd}
+done
+[[ -n "$gone" && "$gone" != "${shots[0]%.xwd}" ]] || fail "the panel's fly-away did not end between 31 and 35.5 s"
+gone_after_shown=$(awk -v g="$gone" -v s="$shown_after" 'BEGIN { printf "%.2f", g - s }')
+e2e_log "120 dpi: card shown $shown_after s after exec, panel gone at $gone s ($gone_after_shown s after the card showed)"
+# Wine's own start-up varies with the machine's load; the show counts from
+# the card's window.
+assert_near 32700 "$(awk -v g="$gone_after_shown" 'BEGIN { printf "%d", g * 1000 }')" 400 \
+    "ms from the card showing to the panel gone at 120 dpi"
 kill "$APP_PID" 2>/dev/null
 e2e_wait_until 10 eval '[[ -z "$(windows_of_program)" ]]' || fail "the card at 120 dpi did not go away"
 
@@ -187,6 +234,7 @@ read -r x y w h < <(e2e_geometry "$card")
 assert_near $(((1280 - 666) / 2)) "$x" 1 "card x at 192 dpi (centred)"
 assert_near $(((1024 - 830) / 2)) "$y" 1 "card y at 192 dpi (centred)"
 assert_cmd "card window shape at 192 dpi" e2e_has_shape "$card"
+assert_eq "32x32 64x64" "$(icon_sizes "$card")" "the card's window icons at 192 dpi"
 sleep 1
 if ((SECONDS - started >= 17)); then
     e2e_log "late for the look at 192 dpi; waiting for the show to calm down"

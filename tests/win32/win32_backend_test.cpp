@@ -134,6 +134,83 @@ TEST(Win32Events, ClicksAndTheSystemsDoubleClickComeInTheRuntimesOrder) {
               (std::vector<EventType>{EventType::Press, EventType::Release, EventType::Press, EventType::Release}));
 }
 
+// A press whose capture another window takes is released outside the
+// window there and then: a Release, no Click; its late button-up is no
+// second release, and the next press clicks as usual.
+TEST(Win32Events, ACaptureTakenAwayReleasesThePressOutsideTheWindow) {
+    BackendWindow w;
+    ASSERT_TRUE(w.platform) << w.error;
+    w.drain();
+    const LPARAM at = MAKELPARAM(10, 20);
+    SendMessageW(w.hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    ASSERT_EQ(GetCapture(), w.hwnd);
+    HWND other = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    SetCapture(other);
+    EXPECT_EQ(w.pointerTypes(), (std::vector<EventType>{EventType::Press, EventType::Release}));
+    SendMessageW(w.hwnd, WM_LBUTTONUP, 0, at);
+    EXPECT_EQ(w.pointerTypes(), std::vector<EventType>{});
+    ReleaseCapture();
+    DestroyWindow(other);
+    SendMessageW(w.hwnd, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    ReleaseCapture();  // the capture simply ends
+    SendMessageW(w.hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(w.hwnd, WM_LBUTTONUP, 0, at);
+    EXPECT_EQ(w.pointerTypes(), (std::vector<EventType>{EventType::Press, EventType::Release, EventType::Press,
+                                                        EventType::Release, EventType::Click}));
+}
+
+// The width of an icon or cursor handle's colour bitmap.
+int iconWidth(HICON icon) {
+    ICONINFO info{};
+    if (!icon || !GetIconInfo(icon, &info)) return 0;
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    if (info.hbmColor) DeleteObject(info.hbmColor);
+    if (info.hbmMask) DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
+// The window icons come at the small and big sizes of the window's density,
+// and the cursor at the system's pointer size; a density change makes both
+// anew and leaves the window's size alone.
+TEST(Win32Density, IconsAndCursorFollowTheWindowsDensity) {
+    auto picture = [](int size) {
+        auto p = std::make_shared<rt::Picture>();
+        p->format = rt::PictureFormat::Icon;
+        p->image() = rt::Bitmap(size, size, 0xFFC03020u);
+        return p;
+    };
+    std::string error;
+    auto platform = rt::platform::makeWin32Platform(error);
+    ASSERT_TRUE(platform) << error;
+    rt::platform::WindowOptions options;
+    options.width = 120;
+    options.height = 90;
+    options.icon = picture(32);
+    options.title = "Velmora density test";
+    const auto handle = platform->createWindow(options);
+    HWND hwnd = FindWindowW(L"VelmoraWindow", L"Velmora density test");
+    ASSERT_NE(hwnd, nullptr);
+    const double dpi = platform->screen().dpi;  // Wine's LogPixels, 96 unless set
+    auto small = [&] { return iconWidth(HICON(SendMessageW(hwnd, WM_GETICON, ICON_SMALL, 0))); };
+    auto big = [&] { return iconWidth(HICON(SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0))); };
+    EXPECT_EQ(small(), int(16 * dpi / 96));
+    EXPECT_EQ(big(), int(32 * dpi / 96));
+    platform->setCursor(handle, picture(32));
+    RECT suggested{0, 0, 150, 113};
+    for (const int newDpi : {120, 144}) {
+        SendMessageW(hwnd, WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi), LPARAM(&suggested));
+        EXPECT_EQ(small(), 16 * newDpi / 96);
+        EXPECT_EQ(big(), 32 * newDpi / 96);
+        SendMessageW(hwnd, WM_SETCURSOR, WPARAM(hwnd), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        EXPECT_EQ(iconWidth(GetCursor()), 32 * newDpi / 96) << newDpi << " dpi";
+    }
+    RECT r{};
+    GetWindowRect(hwnd, &r);
+    EXPECT_EQ(r.right - r.left, 120);
+    platform->destroyWindow(handle);
+}
+
 TEST(Win32Events, CloseAndDestructionFromOutsideReachTheRuntime) {
     BackendWindow w;
     ASSERT_TRUE(w.platform) << w.error;

@@ -1,8 +1,8 @@
 // The Win32 backend of the Platform interface: plain user32 and GDI, no
-// toolkit. No Windows header leaks out of this file (windows.h defines RGB,
-// SW_SHOWNORMAL and ShellExecute as macros, which collide with the runtime's
-// own names): the program sees only the factory, and the tests the few
-// helpers below.
+// toolkit. No Windows header leaks out of runtime/platform/win32/ (windows.h
+// defines RGB, SW_SHOWNORMAL and ShellExecute as macros, which collide with
+// the runtime's own names; the backend's files share win32_internal.h): the
+// program sees only the factory, and the tests the few helpers below.
 #pragma once
 
 #include <cstdint>
