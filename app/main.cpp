@@ -5,6 +5,8 @@
 #include "app/module1.h"
 #ifdef _WIN32
 #include "runtime/platform/win32/win32_platform.h"
+#elif defined(__EMSCRIPTEN__)
+#include "runtime/platform/web/web_platform.h"
 #else
 #include "runtime/platform/x11/x11_platform.h"
 #endif
@@ -17,6 +19,9 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
     // The factory has shown the reason in a message box already.
     auto platform = rt::platform::makeWin32Platform(error);
+#elif defined(__EMSCRIPTEN__)
+    // In a page there is always somewhere to draw.
+    auto platform = rt::platform::makeWebPlatform();
 #else
     auto platform = rt::platform::makeX11Platform(error);
 #endif

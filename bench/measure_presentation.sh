@@ -20,6 +20,7 @@
 #
 # usage: bash bench/measure_presentation.sh [-n RUNS] [-x "XVFB ARGS"] <velmora-exe> <wait_loop-exe>
 #        bash bench/measure_presentation.sh -b BROWSER [-n RUNS] [-x "XVFB ARGS"] [<velmora-exe>] <wait_loop-exe>
+#        bash bench/measure_presentation.sh -b BROWSER -w SITE [-n RUNS] [-x "XVFB ARGS"] [<velmora-exe>] <wait_loop-exe>
 #
 #   -n RUNS     runs, each with its own X server (default 3)
 #   -x ARGS     extra arguments for Xvfb, e.g. "-extension MIT-SHM" to present
@@ -28,6 +29,9 @@
 #   -b BROWSER  measure the same show as a web page (bench/web/show.html) in
 #               Chromium instead of the card, e.g. -b chromium; extra browser
 #               flags in $BROWSER_FLAGS, e.g. BROWSER_FLAGS=--disable-gpu
+#   -w SITE     with -b: measure the card compiled to WebAssembly instead,
+#               the site scripts/web.sh builds (build-web/site), served over
+#               HTTP from this machine in a window with room around the card
 #
 # Build a Release tree first, e.g.
 #   cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release
@@ -53,15 +57,28 @@
 # (#t0=) and counts its own loading as part of the show. No present_floor
 # line in this mode. Chromium is installed by
 # `bash scripts/setup-debian.sh bench`.
+#
+# With -w the page is the compiled card's (index.html#bench), served by
+# python3's http.server; its show starts when its program starts, after the
+# page has loaded, as the card's own show starts with its process. With -b
+# both pages report in their title, and each run prints in a "page" line:
+# the first frame in milliseconds after navigation (first_frame_ms), the
+# page's JavaScript heap (js_heap_kb, with --enable-precise-memory-info) and
+# the module's memory (wasm_kb, 0 for the hand-written page); for the
+# compiled card also when its script started (script_ms) and its module was
+# ready (module_ms). Then the page is reloaded (F5) and the "page_reloaded"
+# line gives the first frame again with the browser warm.
 runs=3
 xargs_extra=
 browser=
-while getopts "n:x:b:" option; do
+site=
+while getopts "n:x:b:w:" option; do
     case $option in
         n) runs=$OPTARG ;;
         x) xargs_extra=$OPTARG ;;
         b) browser=$OPTARG ;;
-        *) sed -n '21,30p' "$0" >&2; exit 2 ;;
+        w) site=$OPTARG ;;
+        *) sed -n '21,34p' "$0" >&2; exit 2 ;;
     esac
 done
 shift $((OPTIND - 1))
@@ -69,7 +86,7 @@ if [[ -n "$browser" ]]; then
     # The card's executable may be given, as in the card's command line; the
     # browser runs the page in its place.
     if [[ $# -lt 1 || $# -gt 2 || ! -x "${!#}" ]]; then
-        sed -n '21,30p' "$0" >&2
+        sed -n '21,34p' "$0" >&2
         exit 2
     fi
     LOOP=$(readlink -f "${!#}")
@@ -77,11 +94,16 @@ if [[ -n "$browser" ]]; then
         echo "no browser '$browser' (bash scripts/setup-debian.sh bench installs chromium)" >&2
         exit 2
     }
-    PAGE=$(readlink -f "$(dirname "$0")/web/show.html")
-    [[ -r "$PAGE" ]] || { echo "no page $PAGE" >&2; exit 2; }
+    if [[ -n "$site" ]]; then
+        SITE=$(readlink -f "$site")
+        [[ -r "$SITE/index.html" ]] || { echo "no site in $site (bash scripts/web.sh builds build-web/site)" >&2; exit 2; }
+    else
+        PAGE=$(readlink -f "$(dirname "$0")/web/show.html")
+        [[ -r "$PAGE" ]] || { echo "no page $PAGE" >&2; exit 2; }
+    fi
     E2E_ARTIFACTS=${E2E_ARTIFACTS:-$(dirname "$LOOP")/e2e-artifacts/measure_presentation_browser}
 elif [[ $# -ne 2 || ! -x "$2" ]]; then
-    sed -n '21,30p' "$0" >&2
+    sed -n '21,34p' "$0" >&2
     exit 2
 else
     LOOP=$(readlink -f "$2")
@@ -127,17 +149,32 @@ CLOCK_TICKS=$(getconf CLK_TCK)
 browser_start() {
     BROWSER_HOME=$E2E_TMP/browser
     mkdir -p "$BROWSER_HOME"
-    local flags=(--window-size=333,415 --user-data-dir="$BROWSER_HOME/profile" --no-first-run
-        --disable-background-networking --disable-component-update --no-default-browser-check)
+    # The compiled card's page keeps 8 CSS pixels around the card, or
+    # shrinks it to fit: its window has room for both.
+    local size=333,415 address
+    [[ -n "$site" ]] && size=349,431
+    local flags=(--window-size=$size --user-data-dir="$BROWSER_HOME/profile" --no-first-run
+        --disable-background-networking --disable-component-update --no-default-browser-check
+        --enable-precise-memory-info)
     # As root the browser runs only without its sandbox; --test-type drops the
     # warning bar about that flag, which would take 37 pixels of the window.
     [[ $(id -u) -eq 0 ]] && flags+=(--no-sandbox --test-type)
+    if [[ -n "$site" ]]; then
+        # A page that fetches its module needs a server: file:// does not fetch.
+        local port=$((20000 + RANDOM % 20000))
+        python3 -m http.server --bind 127.0.0.1 --directory "$SITE" "$port" >/dev/null 2>&1 &
+        E2E_PIDS+=($!)
+        local tries=50
+        while ((tries-- > 0)) && ! (exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null; do sleep 0.1; done
+        address="http://127.0.0.1:$port/index.html#bench"
+    fi
     STARTED=$(now)
     local fraction=${STARTED#*.}
+    [[ -z "$site" ]] && address="file://${PAGE// /%20}#t0=${STARTED%.*}${fraction:0:3}&bench"
     # $BROWSER_FLAGS is split into its flags on purpose.
     # shellcheck disable=SC2086
     HOME=$BROWSER_HOME XDG_CONFIG_HOME=$BROWSER_HOME/config XDG_CACHE_HOME=$BROWSER_HOME/cache \
-        "$E2E_EXE" --app="file://${PAGE// /%20}#t0=${STARTED%.*}${fraction:0:3}" "${flags[@]}" ${BROWSER_FLAGS:-} \
+        "$E2E_EXE" --app="$address" "${flags[@]}" ${BROWSER_FLAGS:-} \
         >"$E2E_ARTIFACTS/browser.out" 2>"$E2E_ARTIFACTS/browser.err" &
     APP_PID=$!
     E2E_PIDS+=($APP_PID)
@@ -336,6 +373,16 @@ one_run() {
     span flicker_start flicker_end flicker
     if [[ -n "$browser" ]]; then
         browser_memory
+        # The page's own figures, from its title (see "bench" in the pages);
+        # then the first frame once more after a reload, with the browser
+        # and its caches warm, as a visitor's second look at the card.
+        local title
+        title=$(xdotool getwindowname "$E2E_WINDOW" 2>/dev/null)
+        [[ "$title" == first_frame_ms=* ]] && echo "page $title"
+        xdotool windowactivate --sync "$E2E_WINDOW" key F5 2>/dev/null
+        sleep 4
+        title=$(xdotool getwindowname "$E2E_WINDOW" 2>/dev/null)
+        [[ "$title" == first_frame_ms=* ]] && echo "page_reloaded ${title%% *}"
     else
         echo "memory pss_kb=$(awk '/^Pss:/ { print $2 }' "/proc/$APP_PID/smaps_rollup")" \
             "rss_kb=$(awk '/^Rss:/ { print $2 }' "/proc/$APP_PID/smaps_rollup")"

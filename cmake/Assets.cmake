@@ -108,7 +108,10 @@ endfunction()
 
 option(VELMORA_EMBED_2X "Build the pictures' drawings at twice the size into the program" ON)
 velmora_asset_library(velmora_assets assetFile "" "${asset_names}" "${VELMORA_ASSET_FILES}")
-if(VELMORA_EMBED_2X)
+if(EMSCRIPTEN)
+  # In a page the 2x drawings are fetched only by a screen that draws them.
+  velmora_web_assets_2x(velmora_assets_2x "${asset_names_2x}" "${VELMORA_ASSET_FILES_2X}")
+elseif(VELMORA_EMBED_2X)
   velmora_asset_library(velmora_assets_2x assetFileAt2x _2x "${asset_names_2x}" "${VELMORA_ASSET_FILES_2X}")
 else()
   velmora_asset_library(velmora_assets_2x assetFileAt2x _2x "" "")

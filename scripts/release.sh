@@ -3,15 +3,17 @@
 #   dist/velmora_<release>_<arch>.deb        the Debian package (cpack)
 #   dist/velmora-<release>-windows-x64.zip   the Windows executable with a
 #                                            README and the licences
-# Usage: bash scripts/release.sh [all|deb|windows]   (default: all)
+#   dist/velmora-<release>-web.zip           the card for web browsers: a
+#                                            static site (scripts/web.sh)
+# Usage: bash scripts/release.sh [all|deb|windows|web]   (default: all)
 # The desktop entry, the AppStream metadata and the manual page are checked
 # first, and the package must pass lintian without errors or warnings.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 what=${1:-all}
 case $what in
-  all | deb | windows) ;;
-  *) echo "usage: bash scripts/release.sh [all|deb|windows]" >&2; exit 2 ;;
+  all | deb | windows | web) ;;
+  *) echo "usage: bash scripts/release.sh [all|deb|windows|web]" >&2; exit 2 ;;
 esac
 release=$(sed -n 's/^set(VELMORA_RELEASE \([0-9.]*\))$/\1/p' cmake/Packaging.cmake)
 [[ -n "$release" ]] || { echo "release: no VELMORA_RELEASE in cmake/Packaging.cmake" >&2; exit 1; }
@@ -83,6 +85,24 @@ build_windows() {
   echo "release: dist/$name.zip ($(stat -c %s "dist/$name.zip") bytes)"
 }
 
+# The web zip: the site scripts/web.sh builds, in a folder of the
+# release's name, ready to be put on any static host.
+build_web() {
+  bash scripts/web.sh
+  local name=velmora-$release-web
+  rm -rf build-web/zip
+  mkdir -p build-web/zip
+  cp -r build-web/site "build-web/zip/$name"
+  rm -f "dist/$name.zip"
+  (cd build-web/zip && zip -q -X -r -9 "../../dist/$name.zip" "$name")
+  echo "release: dist/$name.zip ($(stat -c %s "dist/$name.zip") bytes)"
+}
+
+if [[ $what == web ]]; then
+  build_web
+  exit 0
+fi
 check_metadata
 [[ $what == windows ]] || build_deb
 [[ $what == deb ]] || build_windows
+[[ $what != all ]] || build_web

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building, running and testing Velmora
 # need. Safe to run again; skips apt when everything is already there.
-# Usage: bash scripts/setup-debian.sh [release] [pictures] [assets] [windows] [bench]
+# Usage: bash scripts/setup-debian.sh [release] [pictures] [assets] [windows] [bench] [web]
 #   release   also what scripts/release.sh needs to make and check packages
 #   pictures  also what scripts/pictures.sh needs to assemble the README's pictures
 #   assets    also what assets/generate.py needs to paint the built-in pictures
@@ -9,6 +9,9 @@
 #             and Wine to run and test the result
 #   bench     also the web browser that bench/measure_presentation.sh -b runs
 #             the show's web page in, as a reference for the card's cost
+#   web       also what scripts/web.sh needs to build the card for browsers
+#             (emscripten, and fonttools to cut the faces down), and the
+#             browser and node its test runs in
 set -euo pipefail
 
 packages=(
@@ -34,6 +37,9 @@ windows_packages=(
 bench_packages=(
   chromium
 )
+web_packages=(
+  emscripten python3-fonttools chromium
+)
 for group in "$@"; do
   case $group in
     release) packages+=("${release_packages[@]}") ;;
@@ -41,7 +47,13 @@ for group in "$@"; do
     assets) packages+=("${assets_packages[@]}") ;;
     windows) packages+=("${windows_packages[@]}") ;;
     bench) packages+=("${bench_packages[@]}") ;;
-    *) echo "setup-debian: unknown group '$group' (release, pictures, assets, windows, bench)" >&2; exit 2 ;;
+    web)
+      packages+=("${web_packages[@]}")
+      # Node and npm from Debian, unless the machine has its own node.
+      command -v node >/dev/null || packages+=(nodejs)
+      command -v npm >/dev/null || packages+=(npm)
+      ;;
+    *) echo "setup-debian: unknown group '$group' (release, pictures, assets, windows, bench, web)" >&2; exit 2 ;;
   esac
 done
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds Velmora and runs every test: the unit and whole-show tests, the
-# end-to-end tests of the real program under Xvfb, and the unit and
+# end-to-end tests of the real program under Xvfb, the card built for web
+# browsers played in headless chromium, and the unit and
 # whole-show tests once more under AddressSanitizer and
 # UndefinedBehaviorSanitizer; then the Debian package: made, installed,
 # opened from the PATH and removed (needs root or sudo, as in CI); then the
@@ -25,6 +26,13 @@ cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs" -LE e2e
 [[ $what == quick ]] && exit 0
 ctest --test-dir build --output-on-failure -L e2e
+
+# The card for web browsers: built to WebAssembly (scripts/web.sh), then
+# played in Debian's chromium, headless, driven by puppeteer-core from the
+# lock file, and compared with what the native program draws.
+bash scripts/web.sh
+npm ci --prefix tests/web --no-audit --no-fund >/dev/null
+node tests/web/test_web.mjs build-web/site build/tools/pictures/velmora_pictures
 
 cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON \
   -DVELMORA_BENCHMARKS=OFF -DVELMORA_TOOLS=OFF >/dev/null

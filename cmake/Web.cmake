@@ -1,0 +1,138 @@
+# The web build: the same program compiled with emscripten (emcmake cmake),
+# drawn into a page by the web backend. scripts/web.sh configures and builds
+# it; the site lands in <build>/site: the page, its script, the module.
+
+# The program ends through an exception (End), so exceptions stay on;
+# JavaScript-based ones, since wasm exceptions and Asyncify do not mix in
+# this toolchain. Built for size: the module is downloaded by every visitor.
+add_compile_options(-fexceptions)
+add_link_options(-fexceptions)
+set(CMAKE_CXX_FLAGS_MINSIZEREL "-Oz -DNDEBUG" CACHE STRING "" FORCE)
+
+# Debian's fonttools lives with Debian's own python3.
+find_program(VELMORA_FONTTOOLS_PYTHON python3 HINTS /usr/bin NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+
+# velmora_web_subset_fonts(<list variable>): replaces the font files in the
+# list by copies cut down to the characters the program can draw
+# (tools/web/subset_fonts.py reads them from the program's sources).
+function(velmora_web_subset_fonts list_var)
+  set(out_dir ${PROJECT_BINARY_DIR}/fonts)
+  set(outputs)
+  foreach(font IN LISTS ${list_var})
+    get_filename_component(name ${font} NAME)
+    list(APPEND outputs ${out_dir}/${name})
+  endforeach()
+  file(GLOB_RECURSE text_sources CONFIGURE_DEPENDS
+    ${PROJECT_SOURCE_DIR}/app/*.cpp ${PROJECT_SOURCE_DIR}/app/*.h
+    ${PROJECT_SOURCE_DIR}/forms/*.cpp ${PROJECT_SOURCE_DIR}/forms/*.h
+    ${PROJECT_SOURCE_DIR}/card/*.cpp ${PROJECT_SOURCE_DIR}/card/*.h
+    ${PROJECT_SOURCE_DIR}/about/*.cpp ${PROJECT_SOURCE_DIR}/about/*.h
+    ${PROJECT_SOURCE_DIR}/runtime/*.cpp ${PROJECT_SOURCE_DIR}/runtime/*.h)
+  add_custom_command(
+    OUTPUT ${outputs}
+    COMMAND ${VELMORA_FONTTOOLS_PYTHON} ${PROJECT_SOURCE_DIR}/tools/web/subset_fonts.py
+            --sources ${PROJECT_SOURCE_DIR}/app ${PROJECT_SOURCE_DIR}/forms ${PROJECT_SOURCE_DIR}/card
+                      ${PROJECT_SOURCE_DIR}/about ${PROJECT_SOURCE_DIR}/runtime
+            --out ${out_dir} ${${list_var}}
+    DEPENDS ${${list_var}} ${text_sources} ${PROJECT_SOURCE_DIR}/tools/web/subset_fonts.py
+    COMMENT "Cutting the built-in faces down to the program's characters"
+    VERBATIM)
+  set(${list_var} ${outputs} PARENT_SCOPE)
+endfunction()
+
+# velmora_web_site(): the module (velmora.js + velmora.wasm) and the page
+# around it, in <build>/site.
+function(velmora_web_site)
+  set(site ${PROJECT_BINARY_DIR}/site)
+  set(web_dir ${PROJECT_SOURCE_DIR}/runtime/platform/web)
+  # The picture decoders, the compositor and the backend run on every frame
+  # and before the first: they are built for speed, the rest for size.
+  target_compile_options(velmora_graphics PRIVATE -O2)
+  target_compile_options(velmora_runtime PRIVATE -O2)
+  add_library(velmora_web STATIC ${web_dir}/web_platform.cpp)
+  target_compile_options(velmora_web PRIVATE -O2)
+  target_link_libraries(velmora_web PUBLIC velmora_runtime)
+
+  add_executable(velmora ${PROJECT_SOURCE_DIR}/app/main.cpp)
+  target_link_libraries(velmora PRIVATE velmora_program velmora_web)
+  set_target_properties(velmora PROPERTIES SUFFIX .js RUNTIME_OUTPUT_DIRECTORY ${site})
+  target_link_options(velmora PRIVATE
+    # waitEvent yields to the browser from inside the program's loops.
+    -sASYNCIFY -sASYNCIFY_IMPORTS=velmora_web_wait
+    --js-library=${web_dir}/web_platform.js
+    -sMODULARIZE -sEXPORT_NAME=VelmoraCard -sENVIRONMENT=web
+    # The memory starts small and grows with what the show decodes: a page
+    # should hold no more than it uses.
+    -sALLOW_MEMORY_GROWTH -sINITIAL_MEMORY=2MB -sTOTAL_STACK=256KB -sASYNCIFY_STACK_SIZE=65536
+    -sEXPORTED_RUNTIME_METHODS=[]
+    -sTEXTDECODER=2 -sMIN_CHROME_VERSION=80 -sMIN_FIREFOX_VERSION=78 -sMIN_SAFARI_VERSION=140000)
+  set_property(TARGET velmora APPEND PROPERTY LINK_DEPENDS ${web_dir}/web_platform.js)
+
+  # The page, its script and the card's icon beside the module.
+  set(page_files)
+  foreach(file index.html page.js)
+    add_custom_command(OUTPUT ${site}/${file}
+      COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/app/web/${file} ${site}/${file}
+      DEPENDS ${PROJECT_SOURCE_DIR}/app/web/${file} VERBATIM)
+    list(APPEND page_files ${site}/${file})
+  endforeach()
+  add_custom_command(OUTPUT ${site}/icon.ico
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/assets/CardIcon.ico ${site}/icon.ico
+    DEPENDS ${PROJECT_SOURCE_DIR}/assets/CardIcon.ico VERBATIM)
+  # The licences of the program and of the faces and code built into the
+  # module travel with the site.
+  set(licence_files ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/licenses/Liberation-fonts.txt
+    ${PROJECT_SOURCE_DIR}/licenses/stb.txt)
+  set(licence_outputs)
+  foreach(file IN LISTS licence_files)
+    get_filename_component(name ${file} NAME)
+    add_custom_command(OUTPUT ${site}/licenses/${name}
+      COMMAND ${CMAKE_COMMAND} -E copy ${file} ${site}/licenses/${name}
+      DEPENDS ${file} VERBATIM)
+    list(APPEND licence_outputs ${site}/licenses/${name})
+  endforeach()
+  add_custom_target(velmora_page ALL DEPENDS ${page_files} ${site}/icon.ico ${licence_outputs})
+endfunction()
+
+# velmora_web_assets_2x(<target> <names> <files>): the library that
+# cmake/Assets.cmake makes for the drawings at twice the size, for a page:
+# the files are left out of the module and packed into
+# <build>/site/pictures-2x.pack, which the page fetches only on a screen that
+# draws at twice the size; assetFileAt2x(Asset) then returns a file's bytes
+# from that pack, or nothing where the page did not fetch it.
+function(velmora_web_assets_2x target names files)
+  add_library(${target} STATIC)
+  target_include_directories(${target} PUBLIC ${generated_dir} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${target} PRIVATE velmora_web)
+  set(cases "")
+  foreach(name file IN ZIP_LISTS names files)
+    get_filename_component(file_name ${file} NAME)
+    string(APPEND cases "        case Asset::${name}: return rt::platform::webFetchedFile(\"${file_name}\");\n")
+  endforeach()
+  set(table ${CMAKE_CURRENT_BINARY_DIR}/embedded/${target}_table.cpp)
+  file(WRITE ${table}.tmp "// Generated by cmake/Web.cmake; do not edit.
+#include \"forms/asset_list.h\"
+#include \"runtime/platform/web/web_platform.h\"
+
+namespace velmora {
+
+std::span<const std::uint8_t> assetFileAt2x(Asset asset) {
+    switch (asset) {
+${cases}        default: break;
+    }
+    return {};
+}
+
+}  // namespace velmora
+")
+  file(COPY_FILE ${table}.tmp ${table} ONLY_IF_DIFFERENT)
+  file(REMOVE ${table}.tmp)
+  target_sources(${target} PRIVATE ${table})
+  set(pack ${PROJECT_BINARY_DIR}/site/pictures-2x.pack)
+  add_custom_command(OUTPUT ${pack}
+    COMMAND ${VELMORA_FONTTOOLS_PYTHON} ${PROJECT_SOURCE_DIR}/tools/web/pack_files.py ${pack} ${files}
+    DEPENDS ${files} ${PROJECT_SOURCE_DIR}/tools/web/pack_files.py
+    COMMENT "Packing the pictures drawn at twice the size"
+    VERBATIM)
+  add_custom_target(velmora_pictures_2x ALL DEPENDS ${pack})
+endfunction()

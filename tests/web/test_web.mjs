@@ -1,0 +1,305 @@
+// The card in a real browser: Debian's chromium, headless, driven by
+// puppeteer-core, on the site scripts/web.sh builds, served from this
+// process. The native program on the headless backend draws the reference
+// pictures (velmora_pictures), so the page must show the very same pixels.
+//
+// usage: node test_web.mjs <site folder> <velmora_pictures executable>
+import { execFileSync } from "node:child_process";
+import { mkdtempSync, readFileSync, rmSync, existsSync } from "node:fs";
+import http from "node:http";
+import { tmpdir } from "node:os";
+import path from "node:path";
+import puppeteer from "puppeteer-core";
+
+const [siteArg, picturesTool] = process.argv.slice(2);
+if (!siteArg || !picturesTool) {
+  console.error("usage: node test_web.mjs <site folder> <velmora_pictures executable>");
+  process.exit(2);
+}
+const site = path.resolve(siteArg);
+const scratch = mkdtempSync(path.join(tmpdir(), "velmora-web-"));
+let failures = 0;
+function check(ok, what) {
+  console.log(`${ok ? "ok  " : "FAIL"} ${what}`);
+  if (!ok) failures++;
+}
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+
+// The flame strip (x 159 to 184, y 36 to 231) widened to the 8 x 8 JPEG
+// blocks it touches: the only pixels of the card that change with the frame.
+const STRIP = { x0: 152, x1: 192, y0: 32, y1: 240 };
+const inStrip = (x, y) => x >= STRIP.x0 && x < STRIP.x1 && y >= STRIP.y0 && y < STRIP.y1;
+
+// ------------------------------------------------------------- server
+
+const types = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm",
+                ".ico": "image/x-icon", ".pack": "application/octet-stream", ".png": "image/png" };
+const requests = [];
+const server = http.createServer((req, res) => {
+  const url = new URL(req.url, "http://localhost");
+  requests.push(url.pathname);
+  const file = path.join(site, path.normalize(url.pathname === "/" ? "/index.html" : url.pathname));
+  if (!file.startsWith(site) || !existsSync(file)) {
+    res.writeHead(404).end();
+    return;
+  }
+  res.writeHead(200, { "Content-Type": types[path.extname(file)] || "application/octet-stream" });
+  res.end(readFileSync(file));
+});
+await new Promise((r) => server.listen(0, "127.0.0.1", r));
+const origin = `http://127.0.0.1:${server.address().port}`;
+
+// --------------------------------------------------------- references
+
+execFileSync(picturesTool, [scratch, "1"], { stdio: "ignore" });
+const reference = (name) => readFileSync(path.join(scratch, name)).toString("base64");
+
+// ------------------------------------------------------------ browser
+
+const browser = await puppeteer.launch({
+  executablePath: "/usr/bin/chromium",
+  headless: true,
+  userDataDir: path.join(scratch, "profile"),
+  args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-background-networking",
+         "--disable-component-update", "--disable-sync", "--force-color-profile=srgb",
+         // Nothing leaves the machine, not even the tab a link opens.
+         "--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1"],
+});
+
+async function open(viewport) {
+  const page = await browser.newPage();
+  page.on("pageerror", (e) => check(false, `no error in the page: ${e.message}`));
+  page.on("request", (r) => {
+    if (!r.url().startsWith(origin) && !r.url().startsWith("data:")) check(false, `request to another host: ${r.url()}`);
+  });
+  await page.setViewport(viewport);
+  requests.length = 0;
+  await page.goto(`${origin}/index.html`);
+  await page.waitForFunction(() => document.querySelector("#stage canvas")?.style.display === "block",
+                             { timeout: 10000 });
+  return page;
+}
+
+// The windows' canvases in the page, in creation order: CSS box and
+// backing store, and the pixels (RGBA, base64) when asked.
+function windows(page, withPixels = false) {
+  return page.evaluate(async (withPixels) => {
+    return [...document.querySelectorAll("#stage canvas")].filter((c) => c.style.display === "block").map((c) => {
+      const r = c.getBoundingClientRect();
+      const out = { left: r.left, top: r.top, width: r.width, height: r.height, bw: c.width, bh: c.height,
+                    x: parseFloat(c.style.left), y: parseFloat(c.style.top), z: Number(c.style.zIndex) };
+      if (withPixels) {
+        const d = c.getContext("2d").getImageData(0, 0, c.width, c.height).data;
+        let s = "";
+        for (let i = 0; i < d.length; i += 0x8000) s += String.fromCharCode(...d.subarray(i, i + 0x8000));
+        out.pixels = btoa(s);
+      }
+      return out;
+    });
+  }, withPixels);
+}
+const bytes = (b64) => Buffer.from(b64, "base64");
+
+// A PNG decoded by the browser, without colour conversion.
+function decodePng(page, b64) {
+  return page.evaluate(async (b64) => {
+    const blob = await (await fetch(`data:image/png;base64,${b64}`)).blob();
+    const image = await createImageBitmap(blob, { colorSpaceConversion: "none", premultiplyAlpha: "none" });
+    const c = new OffscreenCanvas(image.width, image.height);
+    const g = c.getContext("2d");
+    g.drawImage(image, 0, 0);
+    const d = g.getImageData(0, 0, image.width, image.height).data;
+    let s = "";
+    for (let i = 0; i < d.length; i += 0x8000) s += String.fromCharCode(...d.subarray(i, i + 0x8000));
+    return { width: image.width, pixels: btoa(s) };
+  }, b64);
+}
+
+// Pixels of a window (w x h, RGBA) that differ from the reference at the
+// window's place in it (ox, oy), where `counted` says so.
+function differences(win, ref, ox, oy, counted) {
+  const a = bytes(win.pixels), b = bytes(ref.pixels);
+  const found = [];
+  for (let y = 0; y < win.bh; y++)
+    for (let x = 0; x < win.bw; x++) {
+      if (!counted(x, y, a[(y * win.bw + x) * 4 + 3])) continue;
+      const i = (y * win.bw + x) * 4, j = ((y + oy) * ref.width + x + ox) * 4;
+      if (a[i] !== b[j] || a[i + 1] !== b[j + 1] || a[i + 2] !== b[j + 2] || a[i + 3] !== b[j + 3]) found.push([x, y]);
+    }
+  return found;
+}
+
+// Clicks at a point of a window given in its own CSS pixels.
+async function clickIn(page, win, x, y, options) {
+  await page.mouse.click(win.left + x, win.top + y, options);
+}
+const ended = (page) => page.waitForFunction(() => !document.getElementById("reopen").hidden &&
+                                             !document.querySelector("#stage canvas"), { timeout: 5000 });
+
+try {
+  // ------------------------------------------------ a 1x desktop screen
+  const page = await open({ width: 800, height: 600, deviceScaleFactor: 1 });
+  let [card] = await windows(page, true);
+  check(card.bw === 333 && card.bh === 415 && card.width === 333 && card.height === 415,
+        `the card is 333 x 415 CSS pixels with a backing store of the same size (${card.width} x ${card.height}, ${card.bw} x ${card.bh})`);
+  check(Math.abs(card.left + card.width / 2 - 400) <= 1 && Math.abs(card.top + card.height / 2 - 300) <= 1,
+        `the card is centred in the viewport (at ${card.left}, ${card.top})`);
+  const px = bytes(card.pixels);
+  const alpha = (x, y) => px[(y * card.bw + x) * 4 + 3];
+  check(alpha(0, 0) === 0 && alpha(332, 0) === 0 && alpha(0, 414) === 0 && alpha(332, 414) === 0 &&
+        alpha(166, 207) === 255 && alpha(15, 0) === 255, "the card's corners are transparent, its face opaque");
+  check(!requests.some((r) => r.endsWith(".pack")), "a 1x screen does not fetch the pictures drawn at twice the size");
+
+  // The flame changes within the first seconds.
+  const strip = (w) => {
+    const p = bytes(w.pixels), out = [];
+    for (let y = STRIP.y0; y < STRIP.y1; y++) out.push(p.subarray((y * w.bw + STRIP.x0) * 4, (y * w.bw + STRIP.x1) * 4));
+    return Buffer.concat(out);
+  };
+  const firstStrip = strip(card);
+  let changed = false;
+  for (let i = 0; i < 20 && !changed; i++) {
+    await sleep(150);
+    changed = !strip((await windows(page, true))[0]).equals(firstStrip);
+  }
+  check(changed, "the flame changes frame within the first seconds");
+
+  // The card as the native program draws it (the flame aside: its frame
+  // depends on the moment).
+  const cardRef = await decodePng(page, reference("card.png"));
+  const aboutRef = await decodePng(page, reference("about.png"));
+  [card] = await windows(page, true);
+  const faceDiff = differences(card, cardRef, 0, 0, (x, y) => !inStrip(x, y));
+  check(faceDiff.length === 0, `the card's pixels equal the native program's (${faceDiff.length} differ)`);
+
+  // A click on a transparent corner goes to the page beneath, not the card.
+  await page.evaluate(() => document.addEventListener("pointerdown", (e) => { window.pageGot = !e.defaultPrevented; }));
+  await clickIn(page, card, 1, 1);
+  await sleep(300);
+  const corner = differences((await windows(page, true))[0], cardRef, 0, 0, (x, y) => !inStrip(x, y));
+  check(corner.length === 0 && (await page.evaluate(() => window.pageGot)),
+        "a click outside the card's shape reaches the page beneath and not the card");
+
+  // A click shows the two buttons, top right.
+  await clickIn(page, card, 166, 330);
+  await sleep(300);
+  [card] = await windows(page, true);
+  const shown = differences(card, cardRef, 0, 0, (x, y) => !inStrip(x, y));
+  const box = shown.reduce((b, [x, y]) => [Math.min(b[0], x), Math.min(b[1], y), Math.max(b[2], x), Math.max(b[3], y)],
+                          [999, 999, -1, -1]);
+  check(shown.length > 400 && box[0] >= 290 && box[3] < 60,
+        `a click shows the buttons in the top right corner (${shown.length} pixels changed in ${box})`);
+
+  // About opens as an oval over the card, with the native program's pixels.
+  await clickIn(page, card, 316, 37);
+  await page.waitForFunction(() => document.querySelectorAll("#stage canvas").length === 2, { timeout: 3000 });
+  await sleep(300);
+  let [, about] = await windows(page, true);
+  const ap = bytes(about.pixels), aAlpha = (x, y) => ap[(y * about.bw + x) * 4 + 3];
+  check(about.z > card.z && aAlpha(0, 0) === 0 && aAlpha(about.bw - 1, about.bh - 1) === 0 &&
+        aAlpha(about.bw >> 1, about.bh >> 1) === 255 && aAlpha(about.bw >> 1, 1) === 255,
+        "About opens above the card as an oval, transparent outside it");
+  const aboutDiff = differences(about, aboutRef, about.x - card.x, about.y - card.y, (x, y, a) => a === 255);
+  check(aboutDiff.length === 0, `About's pixels equal the native program's (${aboutDiff.length} differ)`);
+
+  // The card takes no clicks while About is open: its close button does nothing.
+  await clickIn(page, card, 316, 15);
+  await sleep(300);
+  check((await windows(page)).length === 2, "the card ignores clicks while About is open");
+
+  // A link opens a new tab on the right address, with no handle back.
+  const tab = new Promise((resolve) => browser.once("targetcreated", resolve));
+  await clickIn(page, about, 100, 93);
+  const target = await Promise.race([tab, sleep(3000).then(() => null)]);
+  const cdp = await browser.target().createCDPSession();
+  const infos = (await cdp.send("Target.getTargets")).targetInfos;
+  const info = infos.find((t) => t.type === "page" && t.url.startsWith("https://www.velmora.example"));
+  check(target && target.url().replace(/\/$/, "") === "https://www.velmora.example" && info && !info.canAccessOpener,
+        `the link opens https://www.velmora.example in a new tab without an opener (${target && target.url()})`);
+  if (target) await (await target.page())?.close();
+  await page.bringToFront();
+
+  // About's close button closes it; the card's closes the card.
+  await clickIn(page, about, 168, 35);  // level with the title, 350 twips in from the right
+  await sleep(300);
+  check((await windows(page)).length === 1, "About's close button closes it");
+  await clickIn(page, card, 166, 330);
+  await sleep(300);
+  await clickIn(page, card, 316, 15);
+  await ended(page).then(() => check(true, "the card's close button ends the card; the control to open it again shows"),
+                         () => check(false, "the card's close button ends the card"));
+
+  // Opened again, a double-click ends it.
+  await sleep(600);
+  await page.click("#reopen");
+  await page.waitForFunction(() => document.querySelector("#stage canvas")?.style.display === "block", { timeout: 5000 });
+  [card] = await windows(page);
+  check(Math.abs(card.left + card.width / 2 - 400) <= 1, "the card opens again, centred");
+  await sleep(500);
+  await clickIn(page, card, 166, 200, { count: 2 });
+  await ended(page).then(() => check(true, "a double-click ends the card; the control to open it again shows"),
+                         () => check(false, "a double-click ends the card"));
+  await page.close();
+
+  // --------------------------------------------- a 2x high-density screen
+  const sharp = await open({ width: 800, height: 600, deviceScaleFactor: 2 });
+  [card] = await windows(sharp, true);
+  check(card.bw === 666 && card.bh === 830 && card.width === 333 && card.height === 415,
+        `at devicePixelRatio 2 the backing store is 666 x 830 for 333 x 415 CSS pixels (${card.bw} x ${card.bh})`);
+  check(requests.some((r) => r.endsWith("pictures-2x.pack")), "a 2x screen fetches the pictures drawn at twice the size");
+  // Sharp: drawn from the 2x pictures, not a 1x drawing blown up, so most
+  // 2 x 2 blocks of device pixels are not one flat colour.
+  const p2 = bytes(card.pixels);
+  let blocks = 0, flat = 0;
+  for (let y = 40; y < 800; y += 2)
+    for (let x = 40; x < 620; x += 2) {
+      const i = (y * 666 + x) * 4, q = [i + 4, i + 666 * 4, i + 666 * 4 + 4];
+      blocks++;
+      if (q.every((j) => p2[j] === p2[i] && p2[j + 1] === p2[i + 1] && p2[j + 2] === p2[i + 2])) flat++;
+    }
+  check(flat / blocks < 0.5, `the 2x card is sharp (${Math.round((100 * flat) / blocks)}% of 2x2 blocks flat)`);
+  await sharp.close();
+
+  // ---------------------------------------------- a 320 px wide phone
+  const phone = await open({ width: 320, height: 568, deviceScaleFactor: 2, isMobile: true, hasTouch: true });
+  [card] = await windows(phone);
+  check(card.left >= 0 && card.top >= 0 && card.left + card.width <= 320 && card.top + card.height <= 568 &&
+        card.width > 290, `a 320 px wide viewport shows the whole card (${card.left}, ${card.top}, ${card.width} x ${card.height})`);
+  await phone.setViewport({ width: 568, height: 320, deviceScaleFactor: 2, isMobile: true, hasTouch: true });
+  await sleep(300);
+  [card] = await windows(phone);
+  check(card.top >= 0 && card.top + card.height <= 320 && Math.abs(card.left + card.width / 2 - 284) <= 1,
+        `turned sideways the card stays centred and fitted (${card.left}, ${card.top}, ${card.width} x ${card.height})`);
+  // A double tap is a double-click, and ends the card.
+  const cx = card.left + card.width / 2, cy = card.top + card.height / 2;
+  await phone.touchscreen.tap(cx, cy);
+  await sleep(80);
+  await phone.touchscreen.tap(cx + 3, cy + 2);
+  await ended(phone).then(() => sleep(700)).then(() => ended(phone)).then(
+    () => check(true, "a double tap ends the card, and the tap's own click does not open it again"),
+    () => check(false, "a double tap ends the card, and the tap's own click does not open it again"));
+  await phone.close();
+
+  // A browser without WebAssembly, or a module that does not arrive: one
+  // clear line in the page, not a blank one.
+  for (const [what, prepare] of [
+    ["without WebAssembly", (page) => page.evaluateOnNewDocument(() => { delete window.WebAssembly; })],
+    ["when the module does not download", async (page) => {
+      await page.setRequestInterception(true);
+      page.on("request", (r) => (r.url().endsWith(".wasm") ? r.respond({ status: 404, body: "" }) : r.continue()));
+    }]]) {
+    const page = await browser.newPage();
+    await prepare(page);
+    await page.goto(`${origin}/index.html`);
+    const line = await page.waitForFunction(() => !document.getElementById("message").hidden &&
+      document.getElementById("message").textContent, { timeout: 5000 }).then((h) => h.jsonValue(), () => "");
+    check(/WebAssembly|could not/.test(line), `${what} the page says so (${line})`);
+    await page.close();
+  }
+} finally {
+  await browser.close();
+  server.close();
+  rmSync(scratch, { recursive: true, force: true });
+}
+console.log(failures ? `${failures} check(s) failed` : "all checks passed");
+process.exit(failures ? 1 : 0);
