@@ -94,6 +94,30 @@ struct DocumentRequest {
     bool operator==(const DocumentRequest&) const = default;
 };
 
+// What a window shows that a person can press, described for the
+// keyboard and for assistive technology: a backend that has its own
+// accessible elements (a page's DOM) keeps them in step with it, and turns
+// a key on one into a pointer click at its centre; the others ignore it.
+enum class AccessibleRole { Button, Link };
+
+struct AccessibleItem {
+    AccessibleRole role = AccessibleRole::Button;
+    std::string name;  // what a screen reader says: the caption, or a name for a picture
+    Rect bounds;       // device pixels in the window
+    bool shown = true;
+    bool operator==(const AccessibleItem&) const = default;
+};
+
+struct WindowSemantics {
+    std::string name;    // the window's accessible name
+    bool dialog = false;  // a modal dialog: focus stays inside it while it is shown
+    // Text the window shows now that is worth reading aloud once (the
+    // greeting once the panel has unrolled); empty for none.
+    std::string announcement;
+    std::vector<AccessibleItem> items;  // front to back
+    bool operator==(const WindowSemantics&) const = default;
+};
+
 struct LocalDateTime {
     int year = 2000, month = 1, day = 1;
     int hour = 0, minute = 0, second = 0;
@@ -121,9 +145,31 @@ public:
     virtual void setWindowShape(WindowHandle window, const Region* shape) = 0;
     // Shows the given parts of the window's framebuffer (window-sized).
     virtual void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) = 0;
+    // Shows that the pixels the window showed in `from` now lie moved by
+    // (dx, dy), then presents `exposed` (what the move uncovered, and
+    // anything else that changed) as present does. `frame` already holds the
+    // result. A backend with a native copy on the screen (XCopyArea, BitBlt,
+    // a canvas drawn onto itself) copies the pixels it shows and puts only
+    // the exposed strips; the fallback presents the moved area whole.
+    // `from` moved lies inside the window; all in device pixels.
+    virtual void presentMove(WindowHandle window, const Bitmap& frame, const Rect& from, int dx, int dy,
+                             std::span<const Rect> exposed) {
+        std::vector<Rect> areas(exposed.begin(), exposed.end());
+        areas.push_back(from.offset(dx, dy).intersect(frame.bounds()));
+        present(window, frame, areas);
+    }
     // Sets the pointer shape over the window: a cursor picture, or null for
     // the standard arrow.
     virtual void setCursor(WindowHandle window, const PictureRef& cursor) = 0;
+
+    // Describes what the window shows that can be pressed; the runtime
+    // calls it whenever that changes. Only a backend with accessible
+    // elements of its own keeps it.
+    virtual void describeWindow(WindowHandle /*window*/, const WindowSemantics& /*semantics*/) {}
+
+    // Whether the user has asked for less motion (a desktop or browser
+    // setting); read once at start.
+    virtual bool prefersReducedMotion() { return false; }
 
     // Opens a document or web address with the desktop's default handler,
     // without a shell and without waiting; failures pass silently. Windows
