@@ -106,7 +106,10 @@ void Application::end() {
 }
 
 void Application::presentAll() {
-    for (Form* form : forms_) form->compose();
+    for (Form* form : forms_) {
+        form->compose();
+        form->describe();
+    }
 }
 
 void Application::collectGarbage() { graveyard_.clear(); }
