@@ -1,7 +1,8 @@
 // The card's timed show, run whole on the virtual clock with the real
 // handlers: the greeting panel's course (reveal, unroll, hold, fly-away) and
 // its pace at two timer granularities and three screen densities (the third
-// at twice the device scale), the shake,
+// at twice the device scale), the shake (and its absence where the user
+// asked for less motion),
 // the flame's frame cursor, the picture buttons' auto-hide and a show that
 // runs across midnight.
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <tuple>
 
 #include "card_session.h"
 #include "forms/pictures.h"
@@ -232,6 +234,45 @@ TEST(ShowShake, CardFaceShakesOnlyStrictlyBetween18And25Seconds) {
     }
     // The window itself never moved.
     EXPECT_EQ(s.cardScreen().bounds, bounds);
+}
+
+// Where the user has asked for less motion the card face stays at rest,
+// and the rest of the show is the same tick for tick: the shake's offsets
+// are still drawn, so every later random draw is the one a normal show gets.
+TEST(ShowShake, ReducedMotionKeepsTheFaceStillAndTheShowOtherwiseUnchanged) {
+    struct Run {
+        std::vector<ShowTick> ticks;
+        std::vector<double> frameDelays;  // Timer1's random draw, tick by tick
+    };
+    auto play = [](bool reduced) {
+        HeadlessOptions options;
+        options.reducedMotion = reduced;
+        CardSession s(options);
+        ShowRecorder recorder(s);
+        Run run;
+        recorder.afterTick = [&](const ShowTick& t) {
+            if (t.timer == 1) run.frameDelays.push_back(s.card().FrameDelay);
+        };
+        s.advanceTo(40);
+        EXPECT_EQ(s.app().reducedMotion(), reduced);
+        run.ticks = recorder.ticks();
+        return run;
+    };
+    const Run normal = play(false), reduced = play(true);
+    ASSERT_EQ(reduced.ticks.size(), normal.ticks.size());
+    EXPECT_EQ(reduced.frameDelays, normal.frameDelays);
+    int shakeTicks = 0;
+    for (std::size_t i = 0; i < normal.ticks.size(); ++i) {
+        const ShowTick &n = normal.ticks[i], &r = reduced.ticks[i];
+        SCOPED_TRACE(n.showTime);
+        shakeTicks += n.faceLeftAfter != 0;
+        EXPECT_EQ(r.faceLeftAfter, 0);
+        EXPECT_EQ(r.shapeRequestsAfter, r.shapeRequestsBefore);
+        EXPECT_EQ(std::tuple(r.timer, r.clock, r.frameAfter, r.lastFrameAfter, r.lastStepAfter),
+                  std::tuple(n.timer, n.clock, n.frameAfter, n.lastFrameAfter, n.lastStepAfter));
+        EXPECT_EQ(r.panelAfter, n.panelAfter);
+    }
+    EXPECT_GT(shakeTicks, 100) << "the normal show shakes";
 }
 
 TEST(ShowFlame, FrameCursorPingPongsWithinOneToFiveForTenMinutes) {

@@ -10,6 +10,7 @@
 // - for every window: its bounds, visibility, shape (with a count of shape
 //   requests), cursor, the pixels presented so far and a count of presents,
 //   and the last description of what it shows (with a count of them);
+// - the user's wish for less motion, as the test sets it;
 // - a record of the documents and web addresses opened (with everything
 //   the program passed along) and of the error reports;
 // - a window destroyed from outside, as another program can do it.
@@ -43,6 +44,7 @@ struct HeadlessOptions {
     // The wall clock when the virtual clock reads 0.
     LocalDateTime start{2026, 12, 7, 10, 0, 0, 36000.0};
     bool shapeSupported = true;
+    bool reducedMotion = false;  // the user has asked for less motion
 };
 
 struct HeadlessWindow {
@@ -82,6 +84,7 @@ public:
     void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) override;
     void setCursor(WindowHandle window, const PictureRef& cursor) override;
     void describeWindow(WindowHandle window, const WindowSemantics& semantics) override;
+    bool prefersReducedMotion() override { return options_.reducedMotion; }
     void openDocument(const DocumentRequest& request) override;
     void reportError(const std::string& message) override;
     double monotonicSeconds() override;
