@@ -1,5 +1,6 @@
 // What the X11 backend reads from the desktop: the pixel density from the
-// Xft.dpi resource and the double-click interval from XSETTINGS.
+// Xft.dpi resource, and the double-click interval and whether animations
+// are on from XSETTINGS.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +10,7 @@
 
 namespace {
 
+using rt::platform::x11::animationsFromXSettings;
 using rt::platform::x11::doubleClickTimeFromXSettings;
 using rt::platform::x11::gdkScaleFromEnvironment;
 using rt::platform::x11::xftDpiFromResources;
@@ -165,6 +167,31 @@ TEST(XSettingsDoubleClickTime, MalformedBlobsAreRejectedWithoutReadingPastTheEnd
     auto hugeString = blob;  // the theme name's value length
     hugeString[12 + 4 + 16 + 4] = 0x7F;
     EXPECT_EQ(parse(hugeString), std::nullopt);
+}
+
+// Gtk/EnableAnimations 0 is a desktop with animations off: the user asked
+// for less motion.
+TEST(XSettingsAnimations, ReadAsAnIntegerBesideTheOtherSettings) {
+    for (bool msb : {false, true}) {
+        for (int value : {0, 1}) {
+            const auto blob = XSettingsBlob(msb)
+                                  .string("Net/ThemeName", "Adwaita")
+                                  .integer("Gtk/EnableAnimations", value)
+                                  .integer("Net/DoubleClickTime", 250)
+                                  .build();
+            EXPECT_EQ(animationsFromXSettings(blob.data(), blob.size()), value != 0);
+            EXPECT_EQ(parse(blob), 250);
+        }
+    }
+    const auto absent = XSettingsBlob(false).integer("Net/DoubleClickTime", 250).build();
+    EXPECT_EQ(animationsFromXSettings(absent.data(), absent.size()), std::nullopt);
+    const auto asString = XSettingsBlob(false).string("Gtk/EnableAnimations", "0").build();
+    EXPECT_EQ(animationsFromXSettings(asString.data(), asString.size()), std::nullopt);
+    const auto blob = XSettingsBlob(true).integer("Gtk/EnableAnimations", 0).build();
+    for (std::size_t n = 0; n < blob.size(); ++n) {
+        const std::vector<std::uint8_t> cut(blob.begin(), blob.begin() + std::ptrdiff_t(n));
+        EXPECT_EQ(animationsFromXSettings(cut.data(), cut.size()), std::nullopt) << n;
+    }
 }
 
 }  // namespace
