@@ -101,12 +101,14 @@ std::optional<std::int32_t> integerFromXSettings(const std::uint8_t* data, std::
 
 }  // namespace
 
+// Net/DoubleClickTime, when it is a sensible interval (up to 5 seconds).
 std::optional<int> doubleClickTimeFromXSettings(const std::uint8_t* data, std::size_t size) {
     const auto ms = integerFromXSettings(data, size, "Net/DoubleClickTime");
     if (ms && *ms > 0 && *ms <= 5000) return *ms;
     return std::nullopt;
 }
 
+// Gtk/EnableAnimations: 0 off, anything else on.
 std::optional<bool> animationsFromXSettings(const std::uint8_t* data, std::size_t size) {
     const auto on = integerFromXSettings(data, size, "Gtk/EnableAnimations");
     if (!on) return std::nullopt;
