@@ -1,5 +1,7 @@
 #include "about_form.h"
 
+#include <string>
+
 #include "forms/catalogue.h"
 #include "forms/rounded_shape.h"
 #include "forms/web_addresses.h"
@@ -16,6 +18,16 @@ bool build(rt::Form& form) {
     return true;
 }
 
+// The window's name for assistive technology, from the title it shows
+// ("Velmora V2.1"): "About Velmora, version 2.1", so that a screen reader
+// says the version as words rather than as a letter stuck to a number.
+std::string spokenTitle(const std::string& title) {
+    const auto at = title.rfind(" V");
+    if (at != std::string::npos && at + 2 < title.size() && title[at + 2] >= '0' && title[at + 2] <= '9')
+        return "About " + title.substr(0, at) + ", version " + title.substr(at + 2);
+    return "About " + title;
+}
+
 }  // namespace
 
 AboutForm::AboutForm(rt::Application& app)
@@ -27,6 +39,7 @@ AboutForm::AboutForm(rt::Application& app)
       LabelBrek(findControl<rt::Label>(*this, "LabelBrek")),
       Line2(findControl<rt::LineControl>(*this, "Line2")),
       PictureClose(findControl<rt::PictureBox>(*this, "PictureClose")) {
+    setAccessibleName(spokenTitle(Label2.Caption()));
     bindHandlers();
 }
 

@@ -15,6 +15,8 @@ void CardForm::Timer2_Timer() {
         Picture2.setTop(Picture1(0).Height() / 2 - Picture2.Height() / 2);
         LastGrowTime = rt::Timer();
         LastStepTime = rt::Timer();
+        // Fully unrolled: the greeting painted in the panel is read aloud.
+        if (Picture2.Height() >= Picture1(0).Height()) setAnnouncement(Picture2.accessibleName());
         return;
     }
     if (rt::Timer() < LastGrowTime + 3.0f) return;
@@ -39,6 +41,7 @@ void CardForm::Timer4_Timer() {
     if (Picture2.Width() < 100) {
         Timer4.setEnabled(false);
         Picture2.setVisible(false);
+        setAnnouncement({});
     }
     LastStepTime = rt::Timer();
 }

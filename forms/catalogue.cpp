@@ -13,6 +13,7 @@ namespace velmora {
 namespace {
 
 using rt::ControlKind;
+using Role = rt::platform::AccessibleRole;
 
 constexpr rt::OleColor kCardGround = 0x00010318;  // (24, 3, 1)
 constexpr rt::OleColor kButtonGround = 0x00000040;
@@ -34,11 +35,13 @@ const std::array kCardControls{
     ControlDesign{.kind = ControlKind::PictureBox, .name = "PictureClose", .left = 0, .top = 0,
                   .width = 216, .height = 216, .visible = false, .tabIndex = 13,
                   .backColor = kButtonGround, .borderStyle = 0, .autoSize = true,
-                  .picture = Asset::CloseGlyph},
+                  .picture = Asset::CloseGlyph, .accessibleRole = Role::Button,
+                  .accessibleName = "Close the card"},
     ControlDesign{.kind = ControlKind::PictureBox, .name = "PictureAbout", .left = 264, .top = 24,
                   .width = 216, .height = 216, .visible = false, .tabIndex = 15,
                   .backColor = kButtonGround, .borderStyle = 0, .autoSize = true,
-                  .picture = Asset::AboutGlyph},
+                  .picture = Asset::AboutGlyph, .accessibleRole = Role::Button,
+                  .accessibleName = "About Velmora"},
     ControlDesign{.kind = ControlKind::PictureBox, .name = "Picture1", .index = 0, .left = 1632, .top = 384,
                   .width = 3996, .height = 4980, .tabIndex = 1, .backColor = kCardGround,
                   .foreColor = rt::kWindowTextColour, .borderStyle = 0, .appearance = 0,
@@ -98,7 +101,8 @@ const std::array kCardControls{
     ControlDesign{.kind = ControlKind::PictureBox, .name = "Picture2", .left = 4440, .top = 144,
                   .width = 3996, .height = 4980, .visible = false, .tabIndex = 0, .backColor = kCardGround,
                   .foreColor = rt::kWindowTextColour, .borderStyle = 0, .appearance = 0,
-                  .autoSize = true, .autoRedraw = false, .picture = Asset::GreetingPanel},
+                  .autoSize = true, .autoRedraw = false, .picture = Asset::GreetingPanel,
+                  .accessibleName = kPanelGreeting},
     ControlDesign{.kind = ControlKind::Label, .name = "Label1", .index = 2, .container = "Picture2",
                   .left = 36, .top = 312, .width = 3300, .height = 372, .visible = false, .tabIndex = 9,
                   .foreColor = 0x00C0C0C0, .caption = kPanelGreeting, .font = kPanelFont,
@@ -113,17 +117,20 @@ const std::array kCardControls{
 const std::array kAboutControls{
     ControlDesign{.kind = ControlKind::PictureBox, .name = "PictureClose", .left = 1416, .top = 468,
                   .width = 216, .height = 216, .tabIndex = 4, .backColor = kButtonGround,
-                  .borderStyle = 0, .autoSize = true, .picture = Asset::CloseGlyphAbout},
+                  .borderStyle = 0, .autoSize = true, .picture = Asset::CloseGlyphAbout,
+                  .accessibleRole = Role::Button, .accessibleName = "Close"},
     ControlDesign{.kind = ControlKind::Line, .name = "Line2", .left = -36, .top = 954,
                   .foreColor = 0x0002052F, .x2 = 4899, .y2 = 954},
     ControlDesign{.kind = ControlKind::Label, .name = "LabelBrek", .left = 0, .top = 660, .width = 3000,
                   .height = 204, .tabIndex = 2, .backColor = 0x00808080, .foreColor = 0x00F6AC5D,
                   .caption = kMakerPageCaption, .font = kAboutFont, .alignment = 2, .backStyle = 0,
-                  .mousePointer = rt::kPointerCustom, .mouseIcon = Asset::HandCursor},
+                  .mousePointer = rt::kPointerCustom, .mouseIcon = Asset::HandCursor,
+                  .accessibleRole = Role::Link},
     ControlDesign{.kind = ControlKind::Label, .name = "Label4", .left = 0, .top = 1300, .width = 3000,
                   .height = 204, .tabIndex = 1, .foreColor = 0x00F6AC5D, .caption = kSiteDomainCaption,
                   .font = kAboutFont, .alignment = 2, .backStyle = 0,
-                  .mousePointer = rt::kPointerCustom, .mouseIcon = Asset::HandCursor},
+                  .mousePointer = rt::kPointerCustom, .mouseIcon = Asset::HandCursor,
+                  .accessibleRole = Role::Link},
     ControlDesign{.kind = ControlKind::Label, .name = "Label3", .left = 0, .top = 1000, .width = 3000,
                   .height = 204, .tabIndex = 0, .foreColor = 0x00C0C0C0, .caption = kSiteTitle,
                   .font = kAboutFont, .alignment = 2, .backStyle = 0},
@@ -135,7 +142,9 @@ const std::array kAboutControls{
 const FormDesign kCardWindow{
     .name = "Form1", .width = 11556, .height = 8316, .borderStyle = 0, .showInTaskbar = false,
     .startUpPosition = 2, .backColor = 0x00808080, .picture = Asset::None, .icon = Asset::CardIcon,
-    .autoRedraw = false, .controls = kCardControls};
+    .autoRedraw = false,
+    .accessibleName = "Greeting card: a lit candle before a glowing cross, Happy Velmora",
+    .controls = kCardControls};
 
 const FormDesign kAboutWindow{
     .name = "Form2", .width = 3000, .height = 1908, .borderStyle = 1, .showInTaskbar = false,
@@ -231,6 +240,7 @@ void buildForm(rt::Form& form, const FormDesign& design) {
     form.setBackColor(design.backColor);
     form.canvas().setPicture(picture(design.picture));
     form.Icon = picture(design.icon);
+    form.setAccessibleName(std::string(design.accessibleName));
     for (const ControlDesign& d : design.controls) {
         rt::Control* container = nullptr;
         if (!d.container.empty()) {
@@ -244,6 +254,8 @@ void buildForm(rt::Form& form, const FormDesign& design) {
         control->TabIndex = d.tabIndex;
         control->MousePointer = d.mousePointer;
         control->MouseIcon = picture(d.mouseIcon);
+        control->setAccessibleRole(d.accessibleRole);
+        control->setAccessibleName(std::string(d.accessibleName));
         form.add(std::move(control), container);
     }
 }

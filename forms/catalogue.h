@@ -49,6 +49,10 @@ struct ControlDesign {
     int style = 0;                  // command buttons
     int interval = 0;               // timers
     float x2 = 0, y2 = 0;           // lines: the end point; left, top is the start
+    // For assistive technology: a button or link to press (none: not
+    // presented), and its name; an empty name reads the caption.
+    std::optional<rt::platform::AccessibleRole> accessibleRole;
+    std::string_view accessibleName;
 };
 
 struct FormDesign {
@@ -61,6 +65,7 @@ struct FormDesign {
     Asset picture = Asset::None;
     Asset icon = Asset::None;
     bool autoRedraw = false;
+    std::string_view accessibleName;  // what assistive technology calls the window
     std::span<const ControlDesign> controls;
 };
 

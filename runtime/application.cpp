@@ -41,6 +41,7 @@ Application::Application(platform::Platform& platform, ApplicationOptions option
     scale_ = platform::deviceScale(screen);
     dpi_ = std::max(screen.dpi / scale_, kMinimumDpi);
     twipsPerPixel_ = float(1440.0 / dpi_);
+    reducedMotion_ = platform_.prefersReducedMotion();
     const double mono = platform_.monotonicSeconds();
     clockAnchor_ = platform_.localNow().secondsSinceMidnight - mono;
 }
@@ -106,7 +107,10 @@ void Application::end() {
 }
 
 void Application::presentAll() {
-    for (Form* form : forms_) form->compose();
+    for (Form* form : forms_) {
+        form->compose();
+        form->describe();
+    }
 }
 
 void Application::collectGarbage() { graveyard_.clear(); }

@@ -61,6 +61,9 @@ public:
     float twipsPerPixelY() const { return twipsPerPixel_; }
     double dpi() const { return dpi_; }
     int scale() const { return scale_; }
+    // Whether the user has asked the desktop for less motion, fixed at start:
+    // the program leaves out movement that is only for show.
+    bool reducedMotion() const { return reducedMotion_; }
 
     // Seconds since midnight as single precision, continuous from start:
     // taken from the monotonic clock anchored to the wall clock when the
@@ -136,6 +139,7 @@ private:
     double dpi_ = 96;
     int scale_ = 1;
     float twipsPerPixel_ = 15;
+    bool reducedMotion_ = false;
     double clockAnchor_ = 0;  // seconds since midnight at monotonic 0
     std::vector<Form*> forms_;  // loaded, in load order
     std::vector<Form*> modalStack_;

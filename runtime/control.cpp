@@ -89,6 +89,7 @@ void Control::move(float left, float top, float width, float height) {
     height_ = height;
     if (resized) sizeChanged();
     invalidate();
+    if (describes()) form_.semanticsChanged();
 }
 
 void Control::setVisible(bool visible) {
@@ -99,6 +100,7 @@ void Control::setVisible(bool visible) {
     visible_ = true;  // invalidate the area either way
     invalidate();
     visible_ = shown;
+    if (describes()) form_.semanticsChanged();
 }
 
 void Control::ZOrder(int position) {
@@ -109,6 +111,33 @@ void Control::ZOrder(int position) {
     if (position == 0) siblings.insert(siblings.begin(), this);
     else siblings.push_back(this);
     invalidate();
+    if (describes()) form_.semanticsChanged();
+}
+
+void Control::setAccessibleRole(std::optional<platform::AccessibleRole> role) {
+    if (role == accessibleRole_) return;
+    accessibleRole_ = role;
+    form_.semanticsChanged();
+}
+
+void Control::setAccessibleName(std::string name) {
+    if (name == accessibleName_) return;
+    accessibleName_ = std::move(name);
+    if (accessibleRole_) form_.semanticsChanged();
+}
+
+std::string Control::spokenName() const {
+    if (!accessibleName_.empty()) return accessibleName_;
+    if (kind_ == ControlKind::Label) return static_cast<const Label*>(this)->Caption();
+    if (kind_ == ControlKind::CommandButton) return static_cast<const CommandButton*>(this)->Caption();
+    return {};
+}
+
+bool Control::describes() const {
+    if (accessibleRole_) return true;
+    for (const Control* c : children_)
+        if (c->describes()) return true;
+    return false;
 }
 
 Rect Control::pixelBounds() const {
@@ -274,6 +303,7 @@ void Label::setCaption(std::string caption) {
     caption_ = std::move(caption);
     requestFit();
     invalidate();
+    if (accessibleRole_ && accessibleName_.empty()) form_.semanticsChanged();
 }
 
 void Label::setAutoSize(bool on) {
@@ -312,6 +342,7 @@ void Label::requestFit() {
     sizePending_ = true;
     // A label on show takes its new size (and repaints) at once.
     if (visible_) settleSize();
+    if (accessibleRole_) form_.semanticsChanged();
 }
 
 void Label::fitContent() {
@@ -365,6 +396,7 @@ CommandButton::CommandButton(Form& form, std::string name, int index)
 void CommandButton::setCaption(std::string caption) {
     caption_ = std::move(caption);
     invalidate();
+    if (accessibleRole_ && accessibleName_.empty()) form_.semanticsChanged();
 }
 
 void CommandButton::setBackColor(OleColor colour) {

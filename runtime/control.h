@@ -25,6 +25,7 @@
 #include "graphics/geometry.h"
 #include "graphics/picture.h"
 #include "graphics/text.h"
+#include "platform/platform.h"
 #include "units.h"
 
 namespace rt {
@@ -84,6 +85,22 @@ public:
     // 0: in front of its siblings; 1: behind them.
     void ZOrder(int position = 0);
 
+    // How assistive technology and the keyboard reach the control: a
+    // control with a role is presented as a button or a link that can be
+    // pressed, named by its accessible name, or by its caption when it has
+    // none. The name alone, without a role, describes what the control
+    // shows (the words painted into a picture) for the program to read out.
+    const std::optional<platform::AccessibleRole>& accessibleRole() const { return accessibleRole_; }
+    void setAccessibleRole(std::optional<platform::AccessibleRole> role);
+    const std::string& accessibleName() const { return accessibleName_; }
+    void setAccessibleName(std::string name);
+    // What a screen reader says for the control: the accessible name, else
+    // the caption of a label or button.
+    std::string spokenName() const;
+    // True when the control or one it holds has a role, so that moving or
+    // hiding it changes what its window describes.
+    bool describes() const;
+
     // Event handlers, bound by the window that owns the control.
     std::function<void()> Click;
     std::function<void()> DblClick;
@@ -131,6 +148,8 @@ protected:
     float left_ = 0, top_ = 0, width_ = 0, height_ = 0;
     bool visible_ = true;
     bool enabled_ = true;
+    std::optional<platform::AccessibleRole> accessibleRole_;
+    std::string accessibleName_;
 };
 
 // Options of PaintPicture after the destination point; an absent value takes

@@ -96,6 +96,7 @@ void Form::resizeFramebuffer() {
     const Rect client = clientPixelBounds();
     canvas_.resize(client.width, client.height);
     invalidateAll();
+    semanticsDirty_ = true;
 }
 
 float Form::surfaceTwipsPerPixelX() const { return app_.twipsPerPixelX(); }
@@ -121,6 +122,10 @@ void Form::destroyWindow() {
     window_ = platform::kNoWindow;
     loaded_ = false;
     visible_ = false;
+    modal_ = false;
+    // A window loaded again is a new window to the platform.
+    described_.reset();
+    semanticsDirty_ = true;
 }
 
 void Form::Show(int modal) {
@@ -137,6 +142,8 @@ void Form::Show(int modal) {
             app_.platform().setWindowBounds(window_, {screenX_, screenY_, w, h});
         }
         positioned_ = true;
+        modal_ = modal == 1;
+        semanticsDirty_ = true;
         // A modal window belongs to the window it blocks, so the desktop
         // keeps it above that window.
         app_.platform().setWindowOwner(window_, modal == 1 ? app_.modalOwnerFor(*this) : platform::kNoWindow);
@@ -156,6 +163,8 @@ void Form::Show(int modal) {
 void Form::Hide() {
     if (!visible_) return;
     visible_ = false;
+    modal_ = false;
+    semanticsDirty_ = true;
     app_.platform().setWindowVisible(window_, false);
 }
 
@@ -251,6 +260,64 @@ void Form::paint(Bitmap& target, const Rect& clip) const {
             if (!r.empty()) canvas_.render(target, client.x, client.y, r);
     }
     paintChildren(children_, target, inner);
+}
+
+// ------------------------------------------------------------- semantics
+
+void Form::setAccessibleName(std::string name) {
+    if (name == accessibleName_) return;
+    accessibleName_ = std::move(name);
+    semanticsDirty_ = true;
+}
+
+void Form::setAnnouncement(std::string text) {
+    if (text == announcement_) return;
+    announcement_ = std::move(text);
+    semanticsDirty_ = true;
+}
+
+namespace {
+
+// Lists the controls with a role among `children` and what they hold, in
+// the order the pointer finds them: windowed controls before windowless
+// ones, front first, and what a container holds before the container.
+void collectItems(const std::vector<Control*>& children, const Rect& window, int scale,
+                  std::vector<platform::AccessibleItem>& items) {
+    for (int pass = 0; pass < 2; ++pass) {
+        const bool windowed = pass == 0;
+        for (const Control* c : children) {
+            if (c->windowed() != windowed || !c->describes()) continue;
+            collectItems(c->children(), window, scale, items);
+            const auto& role = c->accessibleRole();
+            if (!role) continue;
+            const Rect bounds = c->framePixelBounds();
+            bool shown = c->shownOnScreen();
+            for (const Control* holder = c->container(); shown && holder; holder = holder->container())
+                shown = !bounds.intersect(holder->frameClientBounds()).empty();
+            shown = shown && !bounds.intersect(window).empty();
+            items.push_back({*role, c->spokenName(), bounds.scaled(scale), shown});
+        }
+    }
+}
+
+}  // namespace
+
+platform::WindowSemantics Form::semantics() const {
+    platform::WindowSemantics s;
+    s.name = accessibleName_.empty() ? Caption : accessibleName_;
+    s.dialog = modal_;
+    s.announcement = announcement_;
+    collectItems(children_, clientPixelBounds(), scale_, s.items);
+    return s;
+}
+
+void Form::describe() {
+    if (!semanticsDirty_ || !loaded_ || !visible_) return;
+    semanticsDirty_ = false;
+    platform::WindowSemantics now = semantics();
+    if (described_ && *described_ == now) return;
+    app_.platform().describeWindow(window_, now);
+    described_ = std::move(now);
 }
 
 Control* Form::controlAt(int x, int y) const {

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,24 @@ public:
     // the window itself.
     Control* controlAt(int x, int y) const;
 
+    // What assistive technology hears of the window: its name, and text it
+    // shows now that is worth reading aloud once (empty for none).
+    const std::string& accessibleName() const { return accessibleName_; }
+    void setAccessibleName(std::string name);
+    const std::string& announcement() const { return announcement_; }
+    void setAnnouncement(std::string text);
+    // The window described from its controls: the name, whether it is shown
+    // modally, the announcement, and every control with a role, front to
+    // back, with its bounds in device pixels.
+    platform::WindowSemantics semantics() const;
+    // Hands the platform the window's description when something it
+    // depends on has changed since the last one and the result differs
+    // from what the platform was last given; the event loop calls it after
+    // every handler, beside compose().
+    void describe();
+    // Something a description depends on has changed.
+    void semanticsChanged() { semanticsDirty_ = true; }
+
     Canvas& canvas() override { return canvas_; }
     const Canvas& canvas() const override { return canvas_; }
 
@@ -157,6 +176,13 @@ private:
     int comparesToSkip_ = 0;          // composes of that area to present whole, uncompared
     std::shared_ptr<const Region> shape_;
     std::shared_ptr<const Region> deviceShape_;  // shape_ at device size
+    bool modal_ = false;  // shown modally
+    std::string accessibleName_;
+    std::string announcement_;
+    // Most changes (the card face shaking, the flame) touch no control with
+    // a role: the description is built again only after one that may.
+    bool semanticsDirty_ = true;
+    std::optional<platform::WindowSemantics> described_;  // what the platform was last given
 };
 
 // Painting helpers shared by the window and its container controls; frame

@@ -1,14 +1,16 @@
 // The card's timed show, run whole on the virtual clock with the real
 // handlers: the greeting panel's course (reveal, unroll, hold, fly-away) and
 // its pace at two timer granularities and three screen densities (the third
-// at twice the device scale), the shake,
-// the flame's frame cursor, the picture buttons' auto-hide and a show that
-// runs across midnight.
+// at twice the device scale), the shake (left out where the user asked for
+// less motion), what the windows describe to assistive technology, the
+// flame's frame cursor, the picture buttons' auto-hide and a show that runs
+// across midnight.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <set>
+#include <tuple>
 
 #include "card_session.h"
 #include "forms/pictures.h"
@@ -19,6 +21,8 @@ namespace velmora::testing {
 namespace {
 
 using rt::platform::HeadlessOptions;
+using rt::platform::WindowSemantics;
+using Role = rt::platform::AccessibleRole;
 
 // Step counts that follow from the sizes: the strip starts 100 twips high
 // and grows 100 per step until it is at least the card face's height; the
@@ -232,6 +236,81 @@ TEST(ShowShake, CardFaceShakesOnlyStrictlyBetween18And25Seconds) {
     }
     // The window itself never moved.
     EXPECT_EQ(s.cardScreen().bounds, bounds);
+}
+
+// With less motion asked for, the face stays at rest; the offsets are still
+// drawn, so the rest of the show, random draws included, is tick for tick the same.
+TEST(ShowShake, ReducedMotionKeepsTheFaceStillAndTheShowOtherwiseUnchanged) {
+    auto play = [](bool reduced) {
+        CardSession s(HeadlessOptions{.reducedMotion = reduced});
+        ShowRecorder recorder(s);
+        std::vector<std::tuple<int, float, double, std::int16_t, float, float, PanelState>> show;
+        recorder.afterTick = [&](const ShowTick& t) {
+            EXPECT_TRUE(!reduced || (t.faceLeftAfter == 0 && t.shapeRequestsAfter == t.shapeRequestsBefore));
+            show.emplace_back(t.timer, t.clock, s.card().FrameDelay, t.frameAfter, t.lastFrameAfter, t.lastStepAfter,
+                              t.panelAfter);
+        };
+        s.advanceTo(40);
+        return show;
+    };
+    EXPECT_EQ(play(true), play(false));
+}
+
+rt::platform::AccessibleItem itemOf(const rt::Control& c, Role role, std::string name, bool shown) {
+    return {role, std::move(name), c.framePixelBounds().scaled(c.form().scale()), shown};
+}
+
+// What the windows tell assistive technology, state by state, at twice the
+// device scale so that every rectangle is scaled to device pixels.
+TEST(ShowSemantics, EachStateOfTheShowIsDescribedOnceAsItChanges) {
+    CardSession s(atDpi(192));
+    ShowRecorder recorder(s);
+    std::vector<std::pair<double, std::string>> said{{0, ""}};  // each new announcement, by show time
+    recorder.afterTick = [&](const ShowTick& t) {
+        if (s.card().announcement() != said.back().second) said.emplace_back(t.showTime, s.card().announcement());
+    };
+    s.advanceTo(2.0);
+    CardForm& card = s.card();
+    const auto& screen = s.cardScreen();
+    auto cardWith = [&](bool shown) {
+        constexpr const char* kName = "Greeting card: a lit candle before a glowing cross, Happy Velmora";
+        return WindowSemantics{kName, false, "",
+                               {itemOf(card.PictureClose, Role::Button, "Close the card", shown),
+                                itemOf(card.PictureAbout, Role::Button, "About Velmora", shown)}};
+    };
+    EXPECT_EQ(screen.semantics, cardWith(false));
+    ASSERT_TRUE(s.click(332, 660));
+    EXPECT_EQ(screen.semantics, cardWith(true));
+    EXPECT_EQ(screen.semantics.items[1].bounds.width, 36);
+
+    const auto [ax, ay] = CardSession::centreOf(card.PictureAbout);
+    ASSERT_TRUE(s.click(ax * 2, ay * 2));
+    AboutForm* about = s.about();
+    ASSERT_NE(about, nullptr);
+    EXPECT_EQ(s.platform().window(about->hWnd()).semantics,
+              (WindowSemantics{"About Velmora, version 2.1", true, "",
+                               {itemOf(about->PictureClose, Role::Button, "Close", true),
+                                itemOf(about->LabelBrek, Role::Link, "www.velmora.example/studio", true),
+                                itemOf(about->Label4, Role::Link, "www.velmora.example", true)}}));
+    EXPECT_EQ(screen.semantics, cardWith(false));
+    const auto [cx, cy] = CardSession::centreOf(about->PictureClose);
+    ASSERT_TRUE(s.session().click(about->hWnd(), cx * 2, cy * 2));
+
+    // The shake moves the card face on every tick, but no button: nothing is described anew.
+    s.advanceToShowTime(18.5);
+    const int beforeShake = screen.describes;
+    s.advanceToShowTime(20.9);
+    EXPECT_EQ(screen.describes, beforeShake);
+
+    // The greeting is announced from the panel's last unroll step until it has flown away.
+    s.advanceTo(40);
+    const PanelCourse course(recorder, card.Picture1(0).Height());
+    ASSERT_TRUE(!course.growthSteps.empty() && course.hidden);
+    EXPECT_EQ(said, (std::vector<std::pair<double, std::string>>{
+                        {0, ""},
+                        {course.growthSteps.back().showTime, "I Am the Resurrection and the Life"},
+                        {course.hidden->showTime, ""}}));
+    EXPECT_EQ(screen.semantics, cardWith(false));
 }
 
 TEST(ShowFlame, FrameCursorPingPongsWithinOneToFiveForTenMinutes) {

@@ -1,5 +1,6 @@
 // What the X11 backend reads from the desktop: the pixel density from the
-// Xft.dpi resource and the double-click interval from XSETTINGS.
+// Xft.dpi resource, and the double-click interval and whether animations
+// are on from XSETTINGS.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +10,7 @@
 
 namespace {
 
+using rt::platform::x11::animationsFromXSettings;
 using rt::platform::x11::doubleClickTimeFromXSettings;
 using rt::platform::x11::gdkScaleFromEnvironment;
 using rt::platform::x11::xftDpiFromResources;
@@ -165,6 +167,17 @@ TEST(XSettingsDoubleClickTime, MalformedBlobsAreRejectedWithoutReadingPastTheEnd
     auto hugeString = blob;  // the theme name's value length
     hugeString[12 + 4 + 16 + 4] = 0x7F;
     EXPECT_EQ(parse(hugeString), std::nullopt);
+}
+
+// Gtk/EnableAnimations 0: the user turned animations off (less motion).
+TEST(XSettingsAnimations, ReadAsAnIntegerBesideTheOtherSettings) {
+    auto animations = [](const std::vector<std::uint8_t>& b) { return animationsFromXSettings(b.data(), b.size()); };
+    for (bool msb : {false, true})
+        for (int on : {0, 1})
+            EXPECT_EQ(animations(XSettingsBlob(msb).string("A", "b").integer("Gtk/EnableAnimations", on).build()),
+                      on == 1);
+    EXPECT_EQ(animations(XSettingsBlob(false).integer("Net/DoubleClickTime", 250).build()), std::nullopt);
+    EXPECT_EQ(animations(XSettingsBlob(false).string("Gtk/EnableAnimations", "0").build()), std::nullopt);
 }
 
 }  // namespace

@@ -95,6 +95,14 @@ void HeadlessPlatform::setCursor(WindowHandle window, const PictureRef& cursor) 
     ++it->second.cursorChanges;
 }
 
+void HeadlessPlatform::describeWindow(WindowHandle window, const WindowSemantics& semantics) {
+    std::lock_guard lock(mutex_);
+    auto it = windows_.find(window);
+    if (it == windows_.end()) return;
+    it->second.semantics = semantics;
+    ++it->second.describes;
+}
+
 void HeadlessPlatform::openDocument(const DocumentRequest& request) {
     std::lock_guard lock(mutex_);
     documents_.push_back(request);

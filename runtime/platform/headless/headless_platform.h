@@ -8,7 +8,9 @@
 //   tracker the desktops use (which adds clicks and double-clicks, timed by
 //   the virtual clock), or any event posted as it is;
 // - for every window: its bounds, visibility, shape (with a count of shape
-//   requests), cursor, the pixels presented so far and a count of presents;
+//   requests), cursor, the pixels presented so far and a count of presents,
+//   and the last description of what it shows (with a count of them);
+// - the user's wish for less motion, as the test sets it;
 // - a record of the documents and web addresses opened (with everything
 //   the program passed along) and of the error reports;
 // - a window destroyed from outside, as another program can do it.
@@ -42,6 +44,7 @@ struct HeadlessOptions {
     // The wall clock when the virtual clock reads 0.
     LocalDateTime start{2026, 12, 7, 10, 0, 0, 36000.0};
     bool shapeSupported = true;
+    bool reducedMotion = false;  // the user has asked for less motion
 };
 
 struct HeadlessWindow {
@@ -59,6 +62,8 @@ struct HeadlessWindow {
     Rect lastPresented;
     PictureRef cursor;
     int cursorChanges = 0;
+    WindowSemantics semantics;  // the last description the runtime gave
+    int describes = 0;          // calls of describeWindow
 };
 
 // Thrown inside the program's thread when a session shuts down early.
@@ -78,6 +83,8 @@ public:
     void setWindowShape(WindowHandle window, const Region* shape) override;
     void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) override;
     void setCursor(WindowHandle window, const PictureRef& cursor) override;
+    void describeWindow(WindowHandle window, const WindowSemantics& semantics) override;
+    bool prefersReducedMotion() override { return options_.reducedMotion; }
     void openDocument(const DocumentRequest& request) override;
     void reportError(const std::string& message) override;
     double monotonicSeconds() override;

@@ -63,6 +63,7 @@ public:
     explicit Win32Platform(HINSTANCE instance);
     ~Win32Platform() override;
     ScreenMetrics screen() override;
+    bool prefersReducedMotion() override;
     // win32_windows.cpp
     WindowHandle createWindow(const WindowOptions& o) override;
     void destroyWindow(WindowHandle window) override;

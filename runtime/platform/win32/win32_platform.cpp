@@ -18,6 +18,8 @@
 //    process per-monitor DPI-aware (PerMonitorV2, else PerMonitor, else
 //    system-aware through dpiAware), so that the density is the monitor's
 //    own and the system never stretches the card's pixels.
+//  - prefersReducedMotion: SPI_GETCLIENTAREAANIMATION off ("Show animations
+//    in Windows" unticked).
 //  - WM_DPICHANGED: the window keeps its size in device pixels, and gets
 //    its icons and its cursor anew at the new density (see there).
 //  - setWindowShape: the runtime's pixel spans as banded rectangles,
@@ -124,6 +126,14 @@ ScreenMetrics Win32Platform::screen() {
     // keeps it): the scale its cursor pictures are drawn for.
     if (runtimeScale_ == 0) runtimeScale_ = deviceScale(m);
     return m;
+}
+
+// The system's "Show animations in Windows" switch, off: the user asked for
+// less motion. A system that cannot answer plays animations.
+bool Win32Platform::prefersReducedMotion() {
+    BOOL animations = TRUE;
+    if (!SystemParametersInfoW(SPI_GETCLIENTAREAANIMATION, 0, &animations, 0)) return false;
+    return !animations;
 }
 
 // The monitor's density, else the system's, else the screen's; 96 when

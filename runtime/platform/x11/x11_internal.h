@@ -63,6 +63,7 @@ struct X11State {
     bool hasShape = false;
     bool hasRandrMonitors = false;  // RandR 1.5: XRRGetMonitors
     bool hasXinerama = false;
+    bool reducedMotion = false;  // the desktop has animations turned off
 
     Atom wmProtocols = None, wmDeleteWindow = None, netWmPing = None;
     Atom netWmName = None, netWmPid = None, netWmIcon = None, netWmState = None;
@@ -99,6 +100,7 @@ public:
     // x11_platform.cpp
     void openDocument(const DocumentRequest& request) override;
     void reportError(const std::string& message) override;
+    bool prefersReducedMotion() override { return s_.reducedMotion; }
     double monotonicSeconds() override;
     LocalDateTime localNow() override;
     std::optional<Event> waitEvent(double deadline) override;  // x11_events.cpp
@@ -127,9 +129,13 @@ private:
 
 // x11_platform.cpp: how many X protocol errors the server has reported.
 int protocolErrors();
-// x11_settings.cpp: the desktop's double-click interval from its XSETTINGS
-// manager, if any.
-std::optional<int> desktopDoubleClickTime(Display* d, int screen);
+// x11_settings.cpp: what the desktop's XSETTINGS manager publishes, if there
+// is one: the double-click interval and whether animations are on.
+struct DesktopSettings {
+    std::optional<int> doubleClickMs;
+    std::optional<bool> animations;
+};
+DesktopSettings desktopSettings(Display* d, int screen);
 // x11_visual.cpp: picks the visual and sets up drawing with it.
 bool setUpVisual(X11State& s);
 

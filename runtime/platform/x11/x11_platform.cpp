@@ -34,6 +34,7 @@
 //  - pointer events: Press, Release, Move (motion compressed), Leave, Click
 //    and DoubleClick (ClickTracker), with the double-click interval from the
 //    desktop's XSETTINGS when it publishes one, else 400 ms.
+//  - prefersReducedMotion: Gtk/EnableAnimations 0 in the desktop's XSETTINGS.
 //  - setWindowOwner: WM_TRANSIENT_FOR, keeping a modal window above its owner.
 //  - openDocument: xdg-open on the file in a detached grandchild, no shell,
 //    no zombies.
@@ -208,7 +209,9 @@ std::unique_ptr<Platform> makeX11Platform(std::string& error) {
     for (int i = 0; i < kAtoms; ++i) names[i] = const_cast<char*>(atoms[i].second);
     XInternAtoms(d, names, kAtoms, False, values);
     for (int i = 0; i < kAtoms; ++i) *atoms[i].first = values[i];
-    if (const auto ms = x11::desktopDoubleClickTime(d, s.screen)) s.queue.clicks().setIntervalMs(std::uint32_t(*ms));
+    const x11::DesktopSettings settings = x11::desktopSettings(d, s.screen);
+    if (settings.doubleClickMs) s.queue.clicks().setIntervalMs(std::uint32_t(*settings.doubleClickMs));
+    s.reducedMotion = settings.animations == false;
     return std::make_unique<x11::X11Platform>(std::move(s));
 }
 

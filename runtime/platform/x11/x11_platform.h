@@ -43,6 +43,11 @@ std::optional<int> gdkScaleFromEnvironment(const char* value);
 // blob is malformed.
 std::optional<int> doubleClickTimeFromXSettings(const std::uint8_t* data, std::size_t size);
 
+// Whether the desktop plays animations, from the same blob: the integer
+// setting Gtk/EnableAnimations, 0 when the user has turned them off (asked
+// for less motion); nothing when it is absent or the blob is malformed.
+std::optional<bool> animationsFromXSettings(const std::uint8_t* data, std::size_t size);
+
 // What the backend needs to know of one of the screen's visuals to choose
 // the one its windows use.
 struct VisualDescription {

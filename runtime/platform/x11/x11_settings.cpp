@@ -1,5 +1,5 @@
-// Desktop settings: the density (Xft.dpi), the device scale (GDK_SCALE) and
-// the double-click interval (XSETTINGS).
+// Desktop settings: the density (Xft.dpi), the device scale (GDK_SCALE), and
+// from XSETTINGS the double-click interval and whether animations are on.
 #include "x11_internal.h"
 
 #include <X11/Xresource.h>
@@ -47,8 +47,11 @@ std::optional<int> gdkScaleFromEnvironment(const char* value) {
     return scale;
 }
 
-// Finds Net/DoubleClickTime in an XSETTINGS blob.
-std::optional<int> doubleClickTimeFromXSettings(const std::uint8_t* data, std::size_t size) {
+namespace {
+
+// Finds the integer setting of that name in an XSETTINGS blob.
+std::optional<std::int32_t> integerFromXSettings(const std::uint8_t* data, std::size_t size,
+                                                 std::string_view wanted) {
     if (data == nullptr || size < 12) return std::nullopt;
     const bool msb = data[0] == 1;
     if (data[0] > 1) return std::nullopt;
@@ -74,11 +77,7 @@ std::optional<int> doubleClickTimeFromXSettings(const std::uint8_t* data, std::s
         switch (type) {
         case 0:  // integer
             if (size - at < 4) return std::nullopt;
-            if (name == "Net/DoubleClickTime") {
-                const auto ms = std::int32_t(card32(at));
-                if (ms > 0 && ms <= 5000) return ms;
-                return std::nullopt;
-            }
+            if (name == wanted) return std::int32_t(card32(at));
             at += 4;
             break;
         case 1: {  // string
@@ -100,23 +99,41 @@ std::optional<int> doubleClickTimeFromXSettings(const std::uint8_t* data, std::s
     return std::nullopt;
 }
 
-// The desktop's double-click interval from its XSETTINGS manager, if any.
-std::optional<int> desktopDoubleClickTime(Display* d, int screen) {
+}  // namespace
+
+// Net/DoubleClickTime, when it is a sensible interval (up to 5 seconds).
+std::optional<int> doubleClickTimeFromXSettings(const std::uint8_t* data, std::size_t size) {
+    const auto ms = integerFromXSettings(data, size, "Net/DoubleClickTime");
+    if (ms && *ms > 0 && *ms <= 5000) return *ms;
+    return std::nullopt;
+}
+
+// Gtk/EnableAnimations: 0 off, anything else on.
+std::optional<bool> animationsFromXSettings(const std::uint8_t* data, std::size_t size) {
+    const auto on = integerFromXSettings(data, size, "Gtk/EnableAnimations");
+    if (!on) return std::nullopt;
+    return *on != 0;
+}
+
+// What the desktop's XSETTINGS manager publishes, if there is one.
+DesktopSettings desktopSettings(Display* d, int screen) {
     const std::string selection = "_XSETTINGS_S" + std::to_string(screen);
     const Window owner = XGetSelectionOwner(d, XInternAtom(d, selection.c_str(), False));
-    if (owner == None) return std::nullopt;
+    if (owner == None) return {};
     const Atom settings = XInternAtom(d, "_XSETTINGS_SETTINGS", False);
     Atom type = None;
     int format = 0;
     unsigned long count = 0, after = 0;
     unsigned char* data = nullptr;
-    std::optional<int> ms;
+    DesktopSettings found;
     if (XGetWindowProperty(d, owner, settings, 0, 1 << 16, False, settings, &type, &format, &count, &after,
                            &data) == Success &&
-        data != nullptr && format == 8)
-        ms = doubleClickTimeFromXSettings(data, count);
+        data != nullptr && format == 8) {
+        found.doubleClickMs = doubleClickTimeFromXSettings(data, count);
+        found.animations = animationsFromXSettings(data, count);
+    }
     if (data) XFree(data);
-    return ms;
+    return found;
 }
 
 }  // namespace rt::platform::x11
