@@ -233,6 +233,17 @@ TEST(WebPointerInput, TheTransparentCornerAndOtherButtonsAreThePages) {
     EXPECT_TRUE(drain(input, queue).empty());
 }
 
+TEST(WebPointerInput, APointNoScreenHasIsNobodys) {
+    const Region shape = rounded();
+    const Windows windows = twoWindows(shape);
+    EventQueue queue;
+    PointerInput input(1);
+    EXPECT_FALSE(input.take(record(PointerKind::pointerdown, std::nan(""), 115), windows, queue).taken);
+    EXPECT_FALSE(input.take(record(PointerKind::pointerdown, 110, 1e300), windows, queue).taken);
+    EXPECT_FALSE(input.take(record(PointerKind::pointermove, -1e30, 0), windows, queue).queued);
+    EXPECT_TRUE(drain(input, queue).empty());
+}
+
 TEST(WebPointerInput, APressHoldsItsWindowAndAReleaseOutsideIsNoClick) {
     const Region shape = rounded();
     const Windows windows = twoWindows(shape);

@@ -149,8 +149,12 @@ std::uint32_t eventTime(double timeStamp) {
 }  // namespace
 
 PointerOutcome PointerInput::take(const PointerRecord& r, const Windows& windows, EventQueue& queue) {
-    // Device pixels of the stage.
-    const int x = int(std::floor(r.x * scale_)), y = int(std::floor(r.y * scale_));
+    // Device pixels of the stage; a point no screen has (or no number at
+    // all) is nobody's.
+    constexpr double kFar = 1 << 24;
+    const double px = std::floor(r.x * scale_), py = std::floor(r.y * scale_);
+    if (!(std::abs(px) < kFar && std::abs(py) < kFar)) return {};
+    const int x = int(px), y = int(py);
     const int kind = int(r.kind);
     switch (PointerKind(kind)) {
         case PointerKind::pointerdown: {
