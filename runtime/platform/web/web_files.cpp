@@ -38,7 +38,7 @@ namespace {
 
 struct Pack {
     std::vector<std::uint8_t> bytes;
-    std::map<std::string, std::span<const std::uint8_t>, std::less<>> files;
+    web::PackFiles files;
 };
 
 Pack& pack() {

@@ -254,8 +254,8 @@ double VisibleClock::seconds(double now) const { return (hiddenSince_ ? *hiddenS
 
 // ------------------------------------------------------------- the pack
 
-std::map<std::string, std::span<const std::uint8_t>, std::less<>> readPack(std::span<const std::uint8_t> pack) {
-    std::map<std::string, std::span<const std::uint8_t>, std::less<>> files;
+PackFiles readPack(std::span<const std::uint8_t> pack) {
+    PackFiles files;
     std::size_t at = 0;
     while (at < pack.size()) {
         const auto zero = std::find(pack.begin() + std::ptrdiff_t(at), pack.end(), std::uint8_t(0));
@@ -267,7 +267,7 @@ std::map<std::string, std::span<const std::uint8_t>, std::less<>> readPack(std::
             std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 | std::uint32_t(b[3]) << 24;
         const std::size_t body = nameEnd + 5;
         if (length > pack.size() - body) break;  // cut off, or a size past the end: keep what is whole
-        files.insert_or_assign(std::string(reinterpret_cast<const char*>(pack.data() + at), nameEnd - at),
+        files.insert_or_assign(std::string_view(reinterpret_cast<const char*>(pack.data() + at), nameEnd - at),
                                pack.subspan(body, length));
         at = body + length;
     }

@@ -206,9 +206,11 @@ private:
 
 // The files of a pack (tools/web/pack_files.py: each file's name in UTF-8,
 // a zero byte, its size as 4 bytes little-endian, its bytes), by name, as
-// views into `pack`. A pack cut short, or an entry whose size runs past the
-// end, ends the reading: the entries before it are kept.
-std::map<std::string, std::span<const std::uint8_t>, std::less<>> readPack(std::span<const std::uint8_t> pack);
+// views into `pack` (names and bytes alike). A pack cut short, or an entry
+// whose size runs past the end, ends the reading: the entries before it are
+// kept.
+using PackFiles = std::map<std::string_view, std::span<const std::uint8_t>>;
+PackFiles readPack(std::span<const std::uint8_t> pack);
 
 // --------------------------------------------------------- moving pixels
 
