@@ -41,8 +41,17 @@ namespace rt::platform {
 
 namespace web {
 
-WebPlatform::WebPlatform()
-    : scale_((velmora_web_start(), deviceScale(velmora_web_device_pixel_ratio()))), pointer_(scale_) {
+namespace {
+
+// Sets up the page side; the viewport's density the page passed in.
+double startPage() {
+    velmora_web_start();
+    return velmora_web_device_pixel_ratio();
+}
+
+}  // namespace
+
+WebPlatform::WebPlatform() : scale_(deviceScale(startPage())), pointer_(scale_) {
     current_ = this;
     clock_.setHidden(pageHidden(), realMonotonicSeconds());
     // The stage before any window: the page fits it until there is one.
