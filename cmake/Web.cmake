@@ -11,6 +11,13 @@ set(CMAKE_CXX_FLAGS_MINSIZEREL "-Oz -DNDEBUG" CACHE STRING "" FORCE)
 
 # Debian's fonttools lives with Debian's own python3.
 find_program(VELMORA_FONTTOOLS_PYTHON python3 HINTS /usr/bin NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+# Debian's esbuild bundles the page's modules into the one script the site
+# ships.
+find_program(VELMORA_ESBUILD esbuild HINTS /usr/bin NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+
+# The pack of the pictures drawn at twice the size, beside the module: the
+# backend has the page fetch it by this name on a screen that draws them.
+set(VELMORA_WEB_PACK pictures-2x.pack)
 
 # velmora_web_subset_fonts(<list variable>): replaces the font files in the
 # list by copies cut down to the characters the program can draw
@@ -49,33 +56,52 @@ function(velmora_web_site)
   # and before the first: they are built for speed, the rest for size.
   target_compile_options(velmora_graphics PRIVATE -O2)
   target_compile_options(velmora_runtime PRIVATE -O2)
-  add_library(velmora_web STATIC ${web_dir}/web_platform.cpp)
+  # The backend, one file per job, each with its page side beside it (EM_JS);
+  # the POSIX clocks come from emscripten's C library.
+  add_library(velmora_web STATIC
+    ${web_dir}/web_cursors.cpp
+    ${web_dir}/web_files.cpp
+    ${web_dir}/web_framebuffer.cpp
+    ${web_dir}/web_input.cpp
+    ${web_dir}/web_logic.cpp
+    ${web_dir}/web_platform.cpp
+    ${web_dir}/web_windows.cpp
+    ${PROJECT_SOURCE_DIR}/runtime/platform/posix/posix_clock.cpp)
   target_compile_options(velmora_web PRIVATE -O2)
+  target_compile_definitions(velmora_web PRIVATE VELMORA_WEB_PACK="${VELMORA_WEB_PACK}")
   target_link_libraries(velmora_web PUBLIC velmora_runtime)
 
   add_executable(velmora ${PROJECT_SOURCE_DIR}/app/main.cpp)
   target_link_libraries(velmora PRIVATE velmora_program velmora_web)
   set_target_properties(velmora PROPERTIES SUFFIX .js RUNTIME_OUTPUT_DIRECTORY ${site})
   target_link_options(velmora PRIVATE
-    # waitEvent yields to the browser from inside the program's loops.
-    -sASYNCIFY -sASYNCIFY_IMPORTS=velmora_web_wait
-    --js-library=${web_dir}/web_platform.js
+    # waitEvent yields to the browser from inside the program's loops (its
+    # EM_ASYNC_JS functions are Asyncify's imports by their names).
+    -sASYNCIFY
+    # What the page's listeners call, synchronously (see web_input.cpp).
+    -sEXPORTED_FUNCTIONS=_main,_velmora_web_pointer,_velmora_web_visibility
     -sMODULARIZE -sEXPORT_NAME=VelmoraCard -sENVIRONMENT=web
     # The memory starts small and grows with what the show decodes: a page
     # should hold no more than it uses.
     -sALLOW_MEMORY_GROWTH -sINITIAL_MEMORY=2MB -sTOTAL_STACK=256KB -sASYNCIFY_STACK_SIZE=65536
     -sEXPORTED_RUNTIME_METHODS=[]
     -sTEXTDECODER=2 -sMIN_CHROME_VERSION=80 -sMIN_FIREFOX_VERSION=78 -sMIN_SAFARI_VERSION=140000)
-  set_property(TARGET velmora APPEND PROPERTY LINK_DEPENDS ${web_dir}/web_platform.js)
 
-  # The page, its script and the card's icon beside the module.
-  set(page_files)
-  foreach(file index.html page.js)
-    add_custom_command(OUTPUT ${site}/${file}
-      COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/app/web/${file} ${site}/${file}
-      DEPENDS ${PROJECT_SOURCE_DIR}/app/web/${file} VERBATIM)
-    list(APPEND page_files ${site}/${file})
-  endforeach()
+  # The page, its script and the card's icon beside the module. The page's
+  # modules (app/web/*.js, page.js the entry) go out as one script, one
+  # request on a slow network.
+  set(page_dir ${PROJECT_SOURCE_DIR}/app/web)
+  file(GLOB page_modules CONFIGURE_DEPENDS ${page_dir}/*.js)
+  add_custom_command(OUTPUT ${site}/index.html
+    COMMAND ${CMAKE_COMMAND} -E copy ${page_dir}/index.html ${site}/index.html
+    DEPENDS ${page_dir}/index.html VERBATIM)
+  add_custom_command(OUTPUT ${site}/page.js
+    COMMAND ${VELMORA_ESBUILD} ${page_dir}/page.js --bundle --format=esm --minify --target=chrome80,firefox78,safari14
+            --log-level=warning --outfile=${site}/page.js
+    DEPENDS ${page_modules}
+    COMMENT "Bundling the page's modules into page.js"
+    VERBATIM)
+  set(page_files ${site}/index.html ${site}/page.js)
   add_custom_command(OUTPUT ${site}/icon.ico
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/assets/CardIcon.ico ${site}/icon.ico
     DEPENDS ${PROJECT_SOURCE_DIR}/assets/CardIcon.ico VERBATIM)
@@ -97,9 +123,10 @@ endfunction()
 # velmora_web_assets_2x(<target> <names> <files>): the library that
 # cmake/Assets.cmake makes for the drawings at twice the size, for a page:
 # the files are left out of the module and packed into
-# <build>/site/pictures-2x.pack, which the page fetches only on a screen that
-# draws at twice the size; assetFileAt2x(Asset) then returns a file's bytes
-# from that pack, or nothing where the page did not fetch it.
+# <build>/site/${VELMORA_WEB_PACK}, which the backend has the page fetch
+# only on a screen that draws at twice the size (web_files.cpp);
+# assetFileAt2x(Asset) then returns a file's bytes from that pack, or
+# nothing where the page did not fetch it.
 function(velmora_web_assets_2x target names files)
   add_library(${target} STATIC)
   target_include_directories(${target} PUBLIC ${generated_dir} PRIVATE ${PROJECT_SOURCE_DIR})
@@ -128,7 +155,7 @@ ${cases}        default: break;
   file(COPY_FILE ${table}.tmp ${table} ONLY_IF_DIFFERENT)
   file(REMOVE ${table}.tmp)
   target_sources(${target} PRIVATE ${table})
-  set(pack ${PROJECT_BINARY_DIR}/site/pictures-2x.pack)
+  set(pack ${PROJECT_BINARY_DIR}/site/${VELMORA_WEB_PACK})
   add_custom_command(OUTPUT ${pack}
     COMMAND ${VELMORA_FONTTOOLS_PYTHON} ${PROJECT_SOURCE_DIR}/tools/web/pack_files.py ${pack} ${files}
     DEPENDS ${files} ${PROJECT_SOURCE_DIR}/tools/web/pack_files.py

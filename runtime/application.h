@@ -146,7 +146,9 @@ private:
     std::vector<ScheduledTimer> timers_;
     std::vector<std::unique_ptr<Form>> graveyard_;
     int loopDepth_ = 0;
-    double nextMemoryRelease_ = 0;  // monotonic seconds
+#if defined(__GLIBC__)
+    double nextMemoryRelease_ = 0;  // monotonic seconds; see releaseFreedMemory
+#endif
     bool ended_ = false;
     Control* pressedControl_ = nullptr;
     Form* pressedForm_ = nullptr;

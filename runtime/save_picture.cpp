@@ -70,14 +70,6 @@ int writeAll(int fd, const std::string& bytes) {
     return 0;
 }
 
-// The hidden name a save that replaces a file gives its bytes first, before
-// renaming them over the target: ".<file name>.<pid>-<attempt>".
-std::string temporaryName(const std::filesystem::path& target, int attempt) {
-    std::string name = target.filename().string();
-    name.insert(name.begin(), '.');
-    return name + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-}
-
 // The process id in a name temporaryName made, or 0 where it is not such a
 // name.
 pid_t pidOfTemporary(const std::string& name) {
@@ -114,6 +106,17 @@ void sweepStaleTemporaries(const std::filesystem::path& folder) {
         if (::kill(pid, 0) != 0 && errno == ESRCH) ::unlink(it->path().c_str());
     }
 }
+
+#if defined(__linux__) && defined(O_TMPFILE)
+// The hidden name a save that replaces a file gives its bytes first, before
+// renaming them over the target: ".<file name>.<pid>-<attempt>".
+std::string temporaryName(const std::filesystem::path& target, int attempt) {
+    std::string name = target.filename().string();
+    name.insert(name.begin(), '.');
+    return name + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+}
+
+#endif
 
 // The bytes through an unnamed file in the folder (Linux O_TMPFILE), which
 // gets a name only once it is complete: a program killed while writing

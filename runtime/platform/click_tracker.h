@@ -1,5 +1,5 @@
 // Clicks and double-clicks from raw pointer presses and releases: pure
-// logic that every desktop backend needs.
+// logic that every backend with real input needs (X11, Win32, the web).
 #pragma once
 
 #include <cstdint>

@@ -15,6 +15,13 @@ inline Event makeEvent(EventType type, WindowHandle window, int x = 0, int y = 0
     return Event{type, window, x, y, button, Rect{}};
 }
 
+// An Expose event: the window needs the pixels of `area` again.
+inline Event exposeEvent(WindowHandle window, const Rect& area) {
+    Event event = makeEvent(EventType::Expose, window);
+    event.area = area;
+    return event;
+}
+
 // Events a backend has made from its desktop's input and not yet handed to
 // the runtime, oldest first. Presses and releases go through a
 // ClickTracker, which adds the Click and DoubleClick events in the order

@@ -1,7 +1,8 @@
 // Native cursors and icons made from pictures, cached per picture: what
-// every desktop backend keeps, templated on the desktop's handle type.
+// every backend keeps, templated on the desktop's handle type.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <map>
 #include <utility>
@@ -64,5 +65,12 @@ private:
     std::size_t limit_;
     std::map<Key, Entry> entries_;
 };
+
+// True when a window shows `cursor`: `windows` maps each window to a state
+// whose `cursor` member is the handle it shows. A cache's inUse for cursors.
+template <class Windows, class Handle>
+bool cursorShown(const Windows& windows, const Handle& cursor) {
+    return std::any_of(windows.begin(), windows.end(), [&](const auto& entry) { return entry.second.cursor == cursor; });
+}
 
 }  // namespace rt::platform

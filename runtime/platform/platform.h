@@ -3,8 +3,8 @@
 // shapes and pointer events; it never knows what a control is.
 //
 // Backends: platform/headless (virtual clock, injected events, kept
-// framebuffers; used by tests), platform/x11 (Xlib with SHAPE) and
-// platform/win32 (native Windows).
+// framebuffers; used by tests), platform/x11 (Xlib with SHAPE),
+// platform/win32 (native Windows) and platform/web (canvases in a page).
 #pragma once
 
 #include <cstdint>

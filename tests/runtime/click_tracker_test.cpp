@@ -1,4 +1,4 @@
-// Clicks and double-clicks as the desktop backends derive them from raw
+// Clicks and double-clicks as the backends derive them from raw
 // presses and releases: the forms runtime relies on the exact sequence Press,
 // Release, Click, Press, DoubleClick, Release.
 #include <gtest/gtest.h>

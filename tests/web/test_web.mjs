@@ -280,6 +280,34 @@ try {
     () => check(false, "a double tap ends the card, and the tap's own click does not open it again"));
   await phone.close();
 
+  // A card opened in a background tab waits: its clock stands still while
+  // the page is hidden (its first frame may show), and runs once it shows.
+  // The page's visibility is the test's to set.
+  const background = await browser.newPage();
+  await background.evaluateOnNewDocument(() => {
+    window.testHidden = true;
+    Object.defineProperty(document, "visibilityState", { get: () => (window.testHidden ? "hidden" : "visible") });
+    Object.defineProperty(document, "hidden", { get: () => window.testHidden });
+  });
+  await background.setViewport({ width: 800, height: 600, deviceScaleFactor: 1 });
+  await background.goto(`${origin}/index.html`);
+  await background.waitForFunction(() => document.querySelector("#stage canvas")?.style.display === "block",
+                                   { timeout: 10000 });
+  const frames = async (ms) => {
+    const seen = new Set();
+    for (let t = 0; t < ms; t += 150) {
+      seen.add(strip((await windows(background, true))[0]).toString("base64"));
+      await sleep(150);
+    }
+    return seen.size;
+  };
+  const hiddenFrames = await frames(2000);
+  await background.evaluate(() => { window.testHidden = false; document.dispatchEvent(new Event("visibilitychange")); });
+  const shownFrames = await frames(2000);
+  check(hiddenFrames === 1 && shownFrames > 1,
+        `a card opened hidden stands still until it shows (${hiddenFrames} flame frames hidden, ${shownFrames} shown)`);
+  await background.close();
+
   // A browser without WebAssembly, or a module that does not arrive: one
   // clear line in the page, not a blank one.
   for (const [what, prepare] of [

@@ -2,7 +2,8 @@
 """Packs files into one for the page to fetch in a single request.
 
 Each file in turn: its name in UTF-8, a zero byte, its size as 4 bytes
-little-endian, its bytes (web_platform.js reads this back).
+little-endian, its bytes (readPack in runtime/platform/web/web_logic.cpp
+reads this back).
 
 usage: pack_files.py OUTPUT FILE [FILE ...]
 """

@@ -107,7 +107,7 @@ public:
     bool post(const Event& event);
     // Queues what a desktop makes of a pointer press, release or move at
     // the current virtual time: presses and releases go through the click
-    // tracker the desktop backends use, which adds Click and DoubleClick.
+    // tracker the other backends use, which adds Click and DoubleClick.
     // Returns whether the pointer reached the window, as post() does.
     bool pointer(EventType type, WindowHandle window, int x, int y, int button = 1);
     // Ends the double-click pair in progress, as a pause longer than the

@@ -136,7 +136,7 @@ void Win32Platform::applyCursor(WindowState& st) {
         const int h = std::max(1, int(std::lround(st.cursorPicture->height() * ratio)));
         cursor = cursors_.obtain(
             st.cursorPicture, w, [&](const Picture& p) { return makeIcon(p, false, w, h); },
-            [&](HCURSOR c) { return shown(c); }, DestroyCursor);
+            [&](HCURSOR c) { return cursorShown(windows_, c); }, DestroyCursor);
     }
     if (cursor == st.cursor) return;
     st.cursor = cursor;
@@ -145,13 +145,6 @@ void Win32Platform::applyCursor(WindowState& st) {
     POINT pointer{};
     if (GetCursorPos(&pointer) && (WindowFromPoint(pointer) == st.hwnd || GetCapture() == st.hwnd))
         SetCursor(cursor ? cursor : arrow());
-}
-
-// True when a window shows the cursor.
-bool Win32Platform::shown(HCURSOR cursor) const {
-    for (const auto& [w, st] : windows_)
-        if (st.cursor == cursor) return true;
-    return false;
 }
 
 }  // namespace rt::platform::win32

@@ -52,11 +52,7 @@ void Win32Platform::paintFromCopy(HWND hwnd, WindowHandle window, const WindowSt
     const Rect kept = area.intersect(st.shown.bounds());
     if (dc && !kept.empty()) paint(dc, st.shown, kept);
     EndPaint(hwnd, &ps);
-    if (!area.empty() && kept != area) {
-        Event e = makeEvent(EventType::Expose, window);
-        e.area = area;
-        queue_.push(e);
-    }
+    if (!area.empty() && kept != area) queue_.push(exposeEvent(window, area));
 }
 
 }  // namespace rt::platform::win32

@@ -98,7 +98,6 @@ private:
     int iconSize(bool small, double dpi) const;
     void applyIcons(WindowState& st);
     void applyCursor(WindowState& st);
-    bool shown(HCURSOR cursor) const;
     // win32_events.cpp
     static int buttonOf(UINT message);
     // win32_wait.cpp

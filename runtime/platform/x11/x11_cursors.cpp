@@ -18,20 +18,13 @@ void X11Platform::setCursor(WindowHandle window, const PictureRef& picture) {
         cursor = s_.arrow;
     } else {
         cursor = s_.cursors.obtain(
-            picture, [&](const Picture& p) { return makeCursor(p); }, [&](Cursor c) { return shown(c); },
+            picture, [&](const Picture& p) { return makeCursor(p); }, [&](Cursor c) { return cursorShown(s_.windows, c); },
             [&](Cursor c) { XFreeCursor(s_.display, c); });
     }
     if (cursor == st->cursor) return;
     XDefineCursor(s_.display, Window(window), cursor);
     st->cursor = cursor;
     XFlush(s_.display);
-}
-
-// True when a window shows the cursor.
-bool X11Platform::shown(Cursor cursor) const {
-    for (const auto& [w, st] : s_.windows)
-        if (st.cursor == cursor) return true;
-    return false;
 }
 
 // A two-colour cursor: opaque pixels form the mask; each is drawn in the

@@ -98,11 +98,7 @@ void X11Platform::convert(XEvent& xe) {
         const XExposeEvent& ex = xe.xexpose;
         st.pendingExpose = st.pendingExpose.unite({ex.x, ex.y, ex.width, ex.height});
         if (ex.count == 0 && !st.pendingExpose.empty()) {
-            Event e;
-            e.type = EventType::Expose;
-            e.window = WindowHandle(w);
-            e.area = st.pendingExpose;
-            s_.queue.push(e);
+            s_.queue.push(exposeEvent(WindowHandle(w), st.pendingExpose));
             st.pendingExpose = {};
         }
         break;

@@ -119,7 +119,6 @@ private:
     void putShared(Window w, XImage& image, const Bitmap& frame, const Rect& r);
     void putImage(Window w, const Bitmap& frame, const Rect& r);
     // x11_cursors.cpp
-    bool shown(Cursor cursor) const;
     Cursor makeCursor(const Picture& picture);
     // x11_events.cpp
     void convert(XEvent& xe);
