@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Regenerates the README's pictures in docs/ (installing what it needs):
 # card.webp and about.webp, two screenshots, and show.webp, the animated
-# show. The real program makes them on the headless backend against its
+# show; and app/web/og-image.jpg, the picture a shared link to the web card
+# shows. The real program makes them on the headless backend against its
 # virtual clock (tools/pictures), so no display is needed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,3 +12,4 @@ cmake --build build --target velmora_pictures
 rm -rf build/pictures
 ./build/tools/pictures/velmora_pictures build/pictures 10
 /usr/bin/python3 tools/pictures/assemble.py build/pictures docs
+cp build/pictures/og-image.jpg app/web/og-image.jpg
