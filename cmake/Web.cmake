@@ -68,9 +68,25 @@ function(velmora_web_site)
     -sTEXTDECODER=2 -sMIN_CHROME_VERSION=80 -sMIN_FIREFOX_VERSION=78 -sMIN_SAFARI_VERSION=140000)
   set_property(TARGET velmora APPEND PROPERTY LINK_DEPENDS ${web_dir}/web_platform.js)
 
-  # The page, its script and the card's icon beside the module.
-  set(page_files)
-  foreach(file index.html page.js)
+  # The site's address, for the link preview's absolute addresses
+  # (VELMORA_SITE_URL=https://... bash scripts/web.sh); empty leaves them
+  # relative. Only an address that needs no escaping in the page is taken.
+  set(VELMORA_SITE_URL "" CACHE STRING "The address the site is served from, for link previews")
+  if(VELMORA_SITE_URL AND NOT VELMORA_SITE_URL MATCHES "^https?://[A-Za-z0-9._~:/?#@!$'()*+,;=%-]+$")
+    message(FATAL_ERROR "VELMORA_SITE_URL: not a plain http(s) address: ${VELMORA_SITE_URL}")
+  endif()
+  file(STRINGS ${PROJECT_SOURCE_DIR}/cmake/Packaging.cmake release_line REGEX "^set\\(VELMORA_RELEASE ")
+  string(REGEX REPLACE "^set\\(VELMORA_RELEASE ([0-9.]+)\\)$" "\\1" release "${release_line}")
+  add_custom_command(OUTPUT ${site}/index.html
+    COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/app/web/index.html -DOUT=${site}/index.html
+            -DRELEASE=${release} -DSITE_URL=${VELMORA_SITE_URL} -P ${PROJECT_SOURCE_DIR}/cmake/SitePage.cmake
+    DEPENDS ${PROJECT_SOURCE_DIR}/app/web/index.html ${PROJECT_SOURCE_DIR}/cmake/SitePage.cmake VERBATIM)
+
+  # The page's script and modules, the write page, the card's icons and the
+  # link preview's picture beside the module.
+  set(page_files ${site}/index.html)
+  foreach(file page.js words.js words_page.js write.html write.js card_file.js embedded.js
+          manifest.webmanifest og-image.jpg)
     add_custom_command(OUTPUT ${site}/${file}
       COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/app/web/${file} ${site}/${file}
       DEPENDS ${PROJECT_SOURCE_DIR}/app/web/${file} VERBATIM)
@@ -79,6 +95,18 @@ function(velmora_web_site)
   add_custom_command(OUTPUT ${site}/icon.ico
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/assets/CardIcon.ico ${site}/icon.ico
     DEPENDS ${PROJECT_SOURCE_DIR}/assets/CardIcon.ico VERBATIM)
+  # The card icon as assets/generate.py draws it for pages and phones' home
+  # screens (the 32-pixel one is the desktop's).
+  set(icon_sources ${PROJECT_SOURCE_DIR}/assets/icons/velmora-32.png ${PROJECT_SOURCE_DIR}/assets/icons/web/apple-touch-icon.png
+    ${PROJECT_SOURCE_DIR}/assets/icons/web/icon-192.png ${PROJECT_SOURCE_DIR}/assets/icons/web/icon-512.png
+    ${PROJECT_SOURCE_DIR}/assets/icons/web/icon-maskable-512.png)
+  set(icon_names icon-32.png apple-touch-icon.png icon-192.png icon-512.png icon-maskable-512.png)
+  foreach(source name IN ZIP_LISTS icon_sources icon_names)
+    add_custom_command(OUTPUT ${site}/${name}
+      COMMAND ${CMAKE_COMMAND} -E copy ${source} ${site}/${name}
+      DEPENDS ${source} VERBATIM)
+    list(APPEND page_files ${site}/${name})
+  endforeach()
   # The licences of the program and of the faces and code built into the
   # module travel with the site.
   set(licence_files ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/licenses/Liberation-fonts.txt
