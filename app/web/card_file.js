@@ -75,6 +75,8 @@ export async function assembleCardFile({ html, pageJs, velmoraJs, wasm, pictures
     await part("velmora.js", velmoraJs),
     await part("velmora.wasm", wasm),
     await part("pictures-2x.pack", pictures2x),
+    // The end of the file: where it is missing the file was cut short.
+    `<div id="velmora-card-end" hidden></div>\n`,
   ].join("");
   const end = page.lastIndexOf("</body>");
   if (end < 0) throw new Error("the page has no </body>");

@@ -12,9 +12,9 @@
 //                                above rejected with, or null for other errors
 //   DAMAGED_LINE              -> "This card file is damaged"
 //
-// A file cut short or changed on its way (a mail gateway that trims or
-// rewrites it) fails to decode, decompress, or match the size and checksum
-// each part carries: the promise rejects with an error whose line is
+// A file cut short (it lacks the end mark the file closes with) or changed
+// on its way (a mail gateway that trims or rewrites it) fails to decode,
+// decompress, or match the size and checksum each part carries: the promise rejects with an error whose line is
 // DAMAGED_LINE, never a raw exception's text.
 //
 // Decompressing needs DecompressionStream: Chrome and Edge 80, Firefox 113,
@@ -74,6 +74,8 @@ const blockFor = (doc, name) =>
 
 export function embeddedFile(name, doc = document) {
   if (!isOneFileCard(doc)) return null;
+  // A file cut short is damaged even where the part asked for came whole.
+  if (!doc.getElementById("velmora-card-end")) return Promise.reject(new CardFileError(DAMAGED_LINE, "the file is cut short"));
   return decode(blockFor(doc, name), name);
 }
 
