@@ -82,7 +82,10 @@ export function startWords(doc = document, onChange = () => {}) {
     footer: doc.getElementById("write-own"),
   };
   const fallbackTitle = doc.title;
-  const embedded = readEmbeddedWords(doc);
+  // A card file written with words keeps them; one made without words (the
+  // release's) takes them from its address, as the site does.
+  const inside = readEmbeddedWords(doc);
+  const embedded = inside && hasWords(inside) ? inside : null;
   const show = () => {
     const words = embedded || readWords(doc.defaultView.location.hash);
     showWords(words, elements);

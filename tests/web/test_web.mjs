@@ -285,6 +285,9 @@ async function fromTheDisk(file) {
   } finally {
     await firefox.close();
   }
+  // The card file the build makes (the release's), without words of its
+  // own, takes them from its address.
+  await openCardFile(browser, `${path.join(site, "..", "velmora-card.html")}#to=Mum`, "chromium, the build's card file", ["For Mum"]);
   const page = await browser.newPage();
   await page.goto(`file://${site}/index.html`);
   const line = await page.$eval("#needs-server", (e) => (e.offsetHeight ? e.textContent : ""));
