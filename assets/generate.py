@@ -5,7 +5,8 @@ every size it is installed in.
 
 Run with Debian's interpreter from the repository root or anywhere:
     /usr/bin/python3 assets/generate.py
-Writes the pictures next to this file, the desktop icons to icons/, a
+Writes the pictures next to this file, the desktop icons to icons/ (and
+those for web pages to icons/web/), a
 contact sheet of the pictures to build/contact-sheet.png under the
 repository root (or --contact-sheet PATH) and a sheet of the desktop icons
 beside it (icon-sheet.png). Every noise source is seeded, so two runs give
@@ -110,6 +111,33 @@ def build_desktop_icons():
     return files
 
 
+# The page's backdrop colour (app/web/index.html's theme colour), under the
+# icons a phone shows square.
+WEB_BACKDROP = (28, 12, 9, 255)
+
+
+def _on_backdrop(size, disc):
+    """The card icon drawn disc x disc pixels, centred on a size x size
+    square of the page's backdrop colour."""
+    square = Image.new("RGBA", (size, size), WEB_BACKDROP)
+    icon = Image.fromarray(small.card_icon_rgba(disc), "RGBA")
+    square.alpha_composite(icon, ((size - disc) // 2, (size - disc) // 2))
+    return containers.png_bytes(np.asarray(square))
+
+
+def build_web_icons():
+    """Returns {file name: bytes} of the card icon for web pages: 192 and
+    512 pixels for an installed page, a 512-pixel maskable one whose disc
+    stays inside the middle 80 % a phone may cut to any shape, and the
+    180-pixel square one a phone's home screen takes."""
+    return {
+        "icons/web/icon-192.png": containers.png_bytes(small.card_icon_rgba(192)),
+        "icons/web/icon-512.png": containers.png_bytes(small.card_icon_rgba(512)),
+        "icons/web/icon-maskable-512.png": _on_backdrop(512, 400),
+        "icons/web/apple-touch-icon.png": _on_backdrop(180, 156),
+    }
+
+
 def check_flame_frames_2x(files):
     """The 2x frames must decode equal to the 2x card face outside the 8-pixel
     blocks their flame strip touches, and differ inside it."""
@@ -164,6 +192,7 @@ def main():
     files.update(build(2))
     check_flame_frames_2x(files)
     files.update(build_desktop_icons())
+    files.update(build_web_icons())
     for name, data in sorted(files.items()):
         path = os.path.join(args.out, name)
         os.makedirs(os.path.dirname(path), exist_ok=True)

@@ -87,24 +87,57 @@ function(velmora_web_site)
     -sEXPORTED_RUNTIME_METHODS=[]
     -sTEXTDECODER=2 -sMIN_CHROME_VERSION=80 -sMIN_FIREFOX_VERSION=78 -sMIN_SAFARI_VERSION=140000)
 
-  # The page, its script and the card's icon beside the module. The page's
-  # modules (app/web/*.js, page.js the entry) go out as one script, one
-  # request on a slow network.
+  # The site's address, for the link preview's absolute addresses
+  # (VELMORA_SITE_URL=https://... bash scripts/web.sh); empty leaves them
+  # relative. Only an address that needs no escaping in the page is taken.
+  set(VELMORA_SITE_URL "" CACHE STRING "The address the site is served from, for link previews")
+  if(VELMORA_SITE_URL AND NOT VELMORA_SITE_URL MATCHES "^https?://[A-Za-z0-9._~:/?#@!$'()*+,;=%-]+$")
+    message(FATAL_ERROR "VELMORA_SITE_URL: not a plain http(s) address: ${VELMORA_SITE_URL}")
+  endif()
+  file(STRINGS ${PROJECT_SOURCE_DIR}/cmake/Packaging.cmake release_line REGEX "^set\\(VELMORA_RELEASE ")
+  string(REGEX REPLACE "^set\\(VELMORA_RELEASE ([0-9.]+)\\)$" "\\1" release "${release_line}")
   set(page_dir ${PROJECT_SOURCE_DIR}/app/web)
-  file(GLOB page_modules CONFIGURE_DEPENDS ${page_dir}/*.js)
   add_custom_command(OUTPUT ${site}/index.html
-    COMMAND ${CMAKE_COMMAND} -E copy ${page_dir}/index.html ${site}/index.html
-    DEPENDS ${page_dir}/index.html VERBATIM)
-  add_custom_command(OUTPUT ${site}/page.js
-    COMMAND ${VELMORA_ESBUILD} ${page_dir}/page.js --bundle --format=esm --minify --target=chrome80,firefox78,safari14
-            --log-level=warning --outfile=${site}/page.js
-    DEPENDS ${page_modules}
-    COMMENT "Bundling the page's modules into page.js"
-    VERBATIM)
-  set(page_files ${site}/index.html ${site}/page.js)
+    COMMAND ${CMAKE_COMMAND} -DIN=${page_dir}/index.html -DOUT=${site}/index.html
+            -DRELEASE=${release} -DSITE_URL=${VELMORA_SITE_URL} -P ${PROJECT_SOURCE_DIR}/cmake/SitePage.cmake
+    DEPENDS ${page_dir}/index.html ${PROJECT_SOURCE_DIR}/cmake/SitePage.cmake VERBATIM)
+
+  # The page's modules (app/web/*.js) go out as two scripts, one request
+  # each on a slow network: page.js for the card, write.js for the page
+  # that writes one.
+  file(GLOB page_modules CONFIGURE_DEPENDS ${page_dir}/*.js)
+  set(page_files ${site}/index.html)
+  foreach(entry page.js write.js)
+    add_custom_command(OUTPUT ${site}/${entry}
+      COMMAND ${VELMORA_ESBUILD} ${page_dir}/${entry} --bundle --format=esm --minify
+              --target=chrome80,firefox78,safari14 --log-level=warning --outfile=${site}/${entry}
+      DEPENDS ${page_modules}
+      COMMENT "Bundling the page's modules into ${entry}"
+      VERBATIM)
+    list(APPEND page_files ${site}/${entry})
+  endforeach()
+  # The write page, the link preview's picture and the web app's manifest.
+  foreach(file write.html manifest.webmanifest og-image.jpg)
+    add_custom_command(OUTPUT ${site}/${file}
+      COMMAND ${CMAKE_COMMAND} -E copy ${page_dir}/${file} ${site}/${file}
+      DEPENDS ${page_dir}/${file} VERBATIM)
+    list(APPEND page_files ${site}/${file})
+  endforeach()
   add_custom_command(OUTPUT ${site}/icon.ico
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/assets/CardIcon.ico ${site}/icon.ico
     DEPENDS ${PROJECT_SOURCE_DIR}/assets/CardIcon.ico VERBATIM)
+  # The card icon as assets/generate.py draws it for pages and phones' home
+  # screens (the 32-pixel one is the desktop's).
+  set(icon_sources ${PROJECT_SOURCE_DIR}/assets/icons/velmora-32.png ${PROJECT_SOURCE_DIR}/assets/icons/web/apple-touch-icon.png
+    ${PROJECT_SOURCE_DIR}/assets/icons/web/icon-192.png ${PROJECT_SOURCE_DIR}/assets/icons/web/icon-512.png
+    ${PROJECT_SOURCE_DIR}/assets/icons/web/icon-maskable-512.png)
+  set(icon_names icon-32.png apple-touch-icon.png icon-192.png icon-512.png icon-maskable-512.png)
+  foreach(source name IN ZIP_LISTS icon_sources icon_names)
+    add_custom_command(OUTPUT ${site}/${name}
+      COMMAND ${CMAKE_COMMAND} -E copy ${source} ${site}/${name}
+      DEPENDS ${source} VERBATIM)
+    list(APPEND page_files ${site}/${name})
+  endforeach()
   # The licences of the program and of the faces and code built into the
   # module travel with the site.
   set(licence_files ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/licenses/Liberation-fonts.txt

@@ -5,6 +5,7 @@
 #                                            README and the licences
 #   dist/velmora-<release>-web.zip           the card for web browsers: a
 #                                            static site (scripts/web.sh)
+#   dist/velmora-<release>-card.html         the same card as one file
 # Usage: bash scripts/release.sh [all|deb|windows|web]   (default: all)
 # The desktop entry, the AppStream metadata and the manual page are checked
 # first, and the package must pass lintian without errors or warnings.
@@ -96,6 +97,9 @@ build_web() {
   rm -f "dist/$name.zip"
   (cd build-web/zip && zip -q -X -r -9 "../../dist/$name.zip" "$name")
   echo "release: dist/$name.zip ($(stat -c %s "dist/$name.zip") bytes)"
+  local card=dist/velmora-$release-card.html
+  cp build-web/velmora-card.html "$card"
+  echo "release: $card ($(stat -c %s "$card") bytes)"
 }
 
 if [[ $what == web ]]; then

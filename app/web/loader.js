@@ -2,11 +2,16 @@
 // while velmora.js still downloads; each showing of the card instantiates it
 // anew, so that every showing starts from the program's first line.
 
+import { embeddedFile, runEmbeddedScript } from "./embedded.js";
+
 export const webAssemblySupported = () =>
   typeof WebAssembly === "object" && typeof WebAssembly.instantiate === "function";
 
-// A file beside the page, as bytes; fails on an HTTP error.
+// A file beside the page, as bytes; fails on an HTTP error. A one-file card
+// holds its files inside the page and fetches nothing.
 export const fetchBytes = async (url) => {
+  const inside = embeddedFile(url);
+  if (inside) return inside;
   const response = await fetch(url);
   if (!response.ok) throw new Error(`${url}: ${response.status} ${response.statusText}`);
   return response.arrayBuffer();
@@ -16,6 +21,8 @@ export const fetchBytes = async (url) => {
 // the module under another type than application/wasm gets it compiled from
 // its bytes instead.
 export const compileModule = async (url) => {
+  const inside = embeddedFile(url);
+  if (inside) return WebAssembly.compile(await inside);
   if (typeof WebAssembly.compileStreaming === "function") {
     try {
       return await WebAssembly.compileStreaming(
@@ -29,6 +36,14 @@ export const compileModule = async (url) => {
     }
   }
   return WebAssembly.compile(await fetchBytes(url));
+};
+
+// Makes velmora.js's VelmoraCard available: the site loads it with the
+// page; a one-file card runs it from inside the page, once.
+let scriptRun = null;
+export const loadCardScript = () => {
+  scriptRun ??= runEmbeddedScript("velmora.js") ?? Promise.resolve();
+  return scriptRun;
 };
 
 // Starts one showing of the card from the compiled module, in `stage` (a

@@ -2,10 +2,15 @@
 // velmora.js loads, starts the card in the stage, says what went wrong in
 // one line, and offers to open the card again once it has been closed.
 // stage.js fits the stage, loader.js fetches, compiles and starts.
-import { compileModule, startCard, webAssemblySupported } from "./loader.js";
+import { cardFileProblem } from "./embedded.js";
+import { compileModule, loadCardScript, startCard, webAssemblySupported } from "./loader.js";
 import { Stage } from "./stage.js";
+import { startWords } from "./words_page.js";
 
-const stage = new Stage(document.getElementById("stage"));
+// The sender's words around the card: a new set (the write page's preview
+// changes the address as the sender types) lays the stage out again.
+const arrange = startWords(document, () => stage.fit());
+const stage = new Stage(document.getElementById("stage"), arrange);
 const reopen = document.getElementById("reopen");
 const message = document.getElementById("message");
 const bench = /(^|[#&])bench\b/.test(location.hash);
@@ -26,12 +31,18 @@ const say = (text) => {
 
 const failed = (error) => {
   console.error(error);
-  say(`The card could not be started (${error?.message ?? error}).`);
+  say(cardFileProblem(error) ?? `The card could not be started (${error?.message ?? error}).`);
 };
 
-const start = (compiled) => {
+const start = async (compiled) => {
   reopen.hidden = true;
   message.hidden = true;
+  try {
+    await loadCardScript();
+  } catch (error) {
+    failed(error);
+    return;
+  }
   if (typeof window.VelmoraCard !== "function") {
     say("The card could not be loaded. Please reload the page.");
     return;

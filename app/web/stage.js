@@ -4,17 +4,28 @@
 // The stage's centre stays in the middle of the viewport; where the largest
 // window would not fit, the stage is shrunk until it does, never enlarged.
 // At full size it sits on whole device pixels, so that the card's pixels
-// are the canvas's pixels.
+// are the canvas's pixels. Where the page shows more around the card (the
+// sender's words), `arrange` says where the card's centre goes and how much
+// it is shrunk instead.
 
 const MARGIN = 8; // CSS pixels kept free around a card shrunk to fit
 
+// The fitting without anything around the card: centred, shrunk only to fit.
+const centred = (viewport, card) => {
+  const k = Math.min(1, (viewport.width - 2 * MARGIN) / card.width, (viewport.height - 2 * MARGIN) / card.height);
+  return { scale: k > 0 ? k : 1, centerX: viewport.width / 2, centerY: viewport.height / 2 };
+};
+
 export class Stage {
   #element;
+  #arrange;
   #size = null; // the stage, CSS pixels
   #largest = null; // the largest window, CSS pixels; null: none yet
 
-  constructor(element) {
+  // arrange(viewport, card) -> { scale, centerX, centerY }, CSS pixels.
+  constructor(element, arrange = centred) {
     this.#element = element;
+    this.#arrange = arrange;
     const fit = () => this.fit();
     window.addEventListener("resize", fit);
     window.visualViewport?.addEventListener("resize", fit);
@@ -42,11 +53,10 @@ export class Stage {
     if (!stage) return;
     const target = this.#largest ?? stage;
     const { clientWidth: vw, clientHeight: vh } = document.documentElement;
-    let k = Math.min(1, (vw - 2 * MARGIN) / target.width, (vh - 2 * MARGIN) / target.height);
-    if (!(k > 0)) k = 1;
+    const { scale: k, centerX, centerY } = this.#arrange({ width: vw, height: vh }, target);
     const dpr = window.devicePixelRatio || 1;
-    const left = Math.round(((vw - stage.width * k) / 2) * dpr) / dpr;
-    const top = Math.round(((vh - stage.height * k) / 2) * dpr) / dpr;
+    const left = Math.round((centerX - (stage.width * k) / 2) * dpr) / dpr;
+    const top = Math.round((centerY - (stage.height * k) / 2) * dpr) / dpr;
     this.#element.style.transform = `translate(${left}px,${top}px)${k < 1 ? ` scale(${k})` : ""}`;
   }
 }

@@ -5,7 +5,7 @@
 //
 // usage: node test_web.mjs <site folder> <velmora_pictures executable>
 import { execFileSync } from "node:child_process";
-import { mkdtempSync, readFileSync, rmSync, existsSync } from "node:fs";
+import { mkdtempSync, readFileSync, rmSync, existsSync, writeFileSync } from "node:fs";
 import http from "node:http";
 import { tmpdir } from "node:os";
 import path from "node:path";
@@ -33,12 +33,18 @@ const inStrip = (x, y) => x >= STRIP.x0 && x < STRIP.x1 && y >= STRIP.y0 && y < 
 // ------------------------------------------------------------- server
 
 const types = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm",
-                ".ico": "image/x-icon", ".pack": "application/octet-stream", ".png": "image/png" };
+                ".ico": "image/x-icon", ".pack": "application/octet-stream", ".png": "image/png",
+                ".jpg": "image/jpeg", ".webmanifest": "application/manifest+json" };
 const requests = [];
+const everyRequest = [];  // each request's address and body, to look for the sender's words in
 const server = http.createServer((req, res) => {
   const url = new URL(req.url, "http://localhost");
   requests.push(url.pathname);
-  const file = path.join(site, path.normalize(url.pathname === "/" ? "/index.html" : url.pathname));
+  req.on("data", (chunk) => everyRequest.push(chunk.toString()));
+  everyRequest.push(req.url);
+  // The site also answers under a folder, as on a host that serves it from one.
+  const local = url.pathname.replace(/^\/sub\/card(?=\/)/, "");
+  const file = path.join(site, path.normalize(local === "/" ? "/index.html" : local));
   if (!file.startsWith(site) || !existsSync(file)) {
     res.writeHead(404).end();
     return;
@@ -135,6 +141,187 @@ async function clickIn(page, win, x, y, options) {
 }
 const ended = (page) => page.waitForFunction(() => !document.getElementById("reopen").hidden &&
                                              !document.querySelector("#stage canvas"), { timeout: 5000 });
+
+// ------------------------------------------------------- sending the card
+
+const WORD_BOXES = ["#words-to", "#words-message", "#words-from"];
+const MARK = "Qz7";  // in every hostile word, to look for in requests
+
+// The words as the page shows them, the card's box, and what markup the
+// page holds, at the moment of asking.
+const shownWords = (page) => page.evaluate((ids) => ({
+  boxes: ids.map((id) => {
+    const e = document.querySelector(id), r = e.getBoundingClientRect();
+    return { text: e.textContent, hidden: e.hidden, dir: e.dir, left: r.left, right: r.right, top: r.top, bottom: r.bottom };
+  }),
+  card: (() => { const r = document.querySelector("#stage canvas").getBoundingClientRect();
+    return { left: r.left, right: r.right, top: r.top, bottom: r.bottom, width: r.width }; })(),
+  markup: document.querySelectorAll("img, iframe, object, embed").length + document.scripts.length,
+  title: document.title, width: innerWidth, height: innerHeight,
+}), WORD_BOXES);
+const overlap = (a, b) => a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+
+// Hostile words in the address end as harmless text, cut, or absent, laid
+// out around the card on a small phone, and never reach the host.
+async function hostileWords() {
+  const plain = await open({ width: 320, height: 480 });
+  const baseline = await shownWords(plain);
+  await plain.close();
+  const enc = encodeURIComponent;
+  for (const [what, word] of [
+    ["markup", enc(`<img src=x onerror=alert(1)>${MARK}`)], ["a closing script tag", enc(`</script><script>alert(1)</script>${MARK}`)],
+    ["100 KB of text", enc(MARK + "word ".repeat(20000))], ["broken percent-encoding", `%E0%A4%A${MARK}%E0%A4`],
+    ["encoded surrogates", `%ED%A0%80${MARK}%ED%B0%80`], ["1,000 combining marks", enc(`e${"\u0301".repeat(1000)}${MARK}`)],
+    ["direction overrides", enc(`\u202E\u2066${MARK}\u200F\u2069`)], ["only spaces", "%20%20+%E3%80%80"]]) {
+    everyRequest.length = 0;
+    const errors = [];
+    const page = await browser.newPage();
+    page.on("console", (m) => m.type() === "error" && errors.push(m.text()));
+    await page.setViewport({ width: 320, height: 480 });
+    await page.goto(`${origin}/index.html#to=${word}&message=${word}%0A${word}&from=${word}`);
+    await page.waitForFunction(() => document.querySelector("#stage canvas")?.style.display === "block", { timeout: 10000 });
+    await sleep(300);
+    const shown = await shownWords(page);
+    const texts = shown.boxes.filter((b) => !b.hidden);
+    const empty = what === "only spaces";
+    check(shown.markup === baseline.markup && errors.length === 0 &&
+          texts.every((b) => b.dir === "auto" && b.text.length <= 4 + 500 * 12 && b.left >= 0 && b.right <= shown.width &&
+                      !/[\u202A-\u202E\u2066-\u2069\u200E\u200F\uFFFD]|[\uD800-\uDBFF](?![\uDC00-\uDFFF])/.test(b.text)) &&
+          (empty ? texts.length === 0 && shown.title === baseline.title
+                 : texts.length === 3 && texts.every((b) => b.text.includes(MARK)) && /^A card for .* from /.test(shown.title)),
+          `words with ${what} are shown as bounded text within the page, or not at all (${errors.join("; ")})`);
+    check(shown.card.width >= 333 / 2 - 1 && shown.card.bottom <= shown.height && texts.every((b) => !overlap(b, shown.card)) &&
+          texts.every((b, i) => i === 0 || !overlap(b, texts[i - 1])),
+          `with ${what} the card (${Math.round(shown.card.width)} wide) and the words fit a 320 x 480 screen side by side`);
+    check(!everyRequest.some((r) => r.includes(MARK)), `words with ${what} never reach the host`);
+    await page.close();
+  }
+}
+
+// The write page under a folder of the host: the link it copies, its
+// fallbacks where the clipboard or sharing is refused, and the card as one
+// file, opened from the disk with the network shut, whole and damaged.
+async function writeAndSend() {
+  const page = await browser.newPage();
+  page.on("pageerror", (e) => check(false, `no error in the write page: ${e.message}`));
+  await page.evaluateOnNewDocument(() => {
+    navigator.clipboard.writeText = () => Promise.reject(new DOMException("refused", "NotAllowedError"));
+    navigator.share = () => Promise.reject(new DOMException("closed", window.shareFails || "AbortError"));
+  });
+  await page.goto(`${origin}/sub/card/write.html`);
+  await page.type("#to", "Anna");
+  await page.type("#message", `Happy Velmora!\n</script> ${MARK}`);
+  await page.type("#from", "Ben");
+  const link = `${origin}/sub/card/index.html#to=Anna&message=${encodeURIComponent(`Happy Velmora!\n</script> ${MARK}`)}&from=Ben`;
+  await page.click("#copy");
+  const box = () => page.evaluate(() => ({ shown: !document.getElementById("link-box").hidden, value: document.getElementById("link").value,
+    selected: document.activeElement.id === "link" && document.activeElement.selectionEnd === document.activeElement.value.length,
+    count: document.getElementById("to-count").textContent, status: document.getElementById("status").textContent }));
+  let state = await box();
+  check(state.shown && state.value === link && state.selected && state.count === "4 / 60",
+        `a refused clipboard shows the link, built under the site's folder, selected (${state.value})`);
+  await page.evaluate(() => { document.getElementById("link-box").hidden = true; });
+  await page.click("#share");
+  await sleep(200);
+  check(!(await box()).shown, "closing the share sheet says nothing");
+  await page.evaluate(() => { window.shareFails = "NotAllowedError"; });
+  await page.click("#share");
+  await sleep(200);
+  check((await box()).shown, "a refused share shows the link to copy");
+  await page.evaluate(() => Object.defineProperty(navigator, "clipboard", { value: undefined }));
+  await page.click("#copy");
+  check((await box()).shown, "without a clipboard the link is shown to copy");
+  check(await page.$eval("#preview-frame", (f) => f.contentDocument.getElementById("words-to").textContent === "For Anna"),
+        "the preview shows the words as typed");
+
+  // Download: the file lands in a folder; opened from there with every
+  // request but the file's own refused, it plays with the words.
+  const folder = path.join(scratch, "downloads");
+  const cdp = await page.createCDPSession();
+  await cdp.send("Browser.setDownloadBehavior", { behavior: "allow", downloadPath: folder });
+  await page.click("#download");
+  const file = path.join(folder, "velmora-card-for-anna.html");
+  for (let i = 0; i < 100 && !(existsSync(file) && (await box()).status.includes("saved")); i++) await sleep(100);
+  const text = existsSync(file) ? readFileSync(file, "utf8") : "";
+  check(text.length > 0 && Buffer.byteLength(text) <= 1200 * 1000, `the one file is made, at most 1.2 MB (${Buffer.byteLength(text)} bytes)`);
+  await page.close();
+  await openCardFile(browser, file, "chromium", [MARK, "For Anna"]);
+  for (const [what, damage] of [["cut short", (t) => t.slice(0, t.length * 0.7)],
+                                ["changed in transit", (t) => t.replace(/(data-file="velmora.wasm"[^>]*>\n(?:.*\n){200}.{10})(.)/, (_, a, c) => a + (c === "A" ? "B" : "A"))]]) {
+    const damaged = path.join(folder, `damaged-${what.replace(/ /g, "-")}.html`);
+    writeFileSync(damaged, damage(text));
+    await openCardFile(browser, damaged, "chromium", ["This card file is damaged"], what);
+  }
+  return file;
+}
+
+// Opens a one-file card over file:// with the network shut; it must play
+// the card and show `expected`, or, damaged, show only the line expected.
+async function openCardFile(where, file, name, expected, damaged) {
+  const page = await where.newPage();
+  const errors = [];
+  page.on("pageerror", (e) => errors.push(e.message));
+  await page.setRequestInterception(true);
+  page.on("request", (r) => {
+    if (/^(file|data|blob):/.test(r.url())) return r.continue();
+    errors.push(`request to ${r.url()}`);
+    return r.abort();
+  });
+  await page.goto(`file://${file}`);
+  const ok = await page.waitForFunction((damaged) => damaged ? !document.getElementById("message").hidden
+    : document.querySelector("#stage canvas")?.style.display === "block", { timeout: 20000 }, Boolean(damaged)).then(() => true, () => false);
+  const seen = await page.evaluate(() => document.body.innerText);
+  check(ok && errors.length === 0 && expected.every((t) => seen.includes(t)) && (!damaged || !/Error|undefined/.test(seen)),
+        `in ${name}, the one-file card ${damaged ? `${damaged} says only that it is damaged` : "plays from the disk, offline, with its words"} (${errors.join("; ")})`);
+  await page.close();
+}
+
+// The card file in Firefox, and the site opened from the disk.
+async function fromTheDisk(file) {
+  const firefox = await puppeteer.launch({ browser: "firefox", executablePath: "/usr/bin/firefox-esr", headless: true,
+                                           userDataDir: path.join(scratch, "firefox") });
+  try {
+    await openCardFile(firefox, file, "Firefox", ["For Anna"]);
+  } finally {
+    await firefox.close();
+  }
+  // The card file the build makes (the release's), without words of its
+  // own, takes them from its address.
+  await openCardFile(browser, `${path.join(site, "..", "velmora-card.html")}#to=Mum`, "chromium, the build's card file", ["For Mum"]);
+  const page = await browser.newPage();
+  await page.goto(`file://${site}/index.html`);
+  const line = await page.$eval("#needs-server", (e) => (e.offsetHeight ? e.textContent : ""));
+  check(/web site.*one-file card: velmora-[0-9.]+-card\.html/s.test(line), `the site opened from the disk says it needs a web site (${line})`);
+  await page.close();
+}
+
+// Link preview tags, the preview picture, the icons and the manifest.
+async function previewAndIcons() {
+  const page = await browser.newPage();
+  await page.goto(`${origin}/index.html`);
+  const found = await page.evaluate(async () => {
+    const meta = (key) => document.querySelector(`meta[property="${key}"], meta[name="${key}"]`)?.content || "";
+    const size = async (url) => {
+      const response = await fetch(url);
+      if (!response.ok) return "missing";
+      const image = await createImageBitmap(await response.blob());
+      return `${image.width}x${image.height}`;
+    };
+    const manifest = await (await fetch(document.querySelector('link[rel="manifest"]').href)).json();
+    const icons = await Promise.all([...document.querySelectorAll('link[rel~="icon"][type], link[rel="apple-touch-icon"]')]
+      .map(async (l) => [l.getAttribute("href"), await size(l.href), l.sizes.value]));
+    const listed = await Promise.all(manifest.icons.map(async (i) => [i.src, await size(new URL(i.src, location.href)), i.sizes, i.purpose]));
+    return { image: await size(new URL(meta("og:image"), location.href)), alt: meta("og:image:alt"), title: meta("og:title"),
+             description: meta("og:description"), card: meta("twitter:card"), icons, listed, manifest };
+  });
+  check(found.image === "1200x630" && found.alt && found.title && found.description && found.card === "summary_large_image",
+        `the page has link preview tags and a 1200 x 630 picture (${found.image})`);
+  check(found.icons.length >= 2 && found.icons.every(([, size, sizes]) => size !== "missing" && (!sizes || size === sizes)) &&
+        found.listed.length >= 3 && found.listed.every(([, size, sizes]) => size === sizes) &&
+        found.listed.some(([, , , purpose]) => purpose === "maskable") && found.manifest.start_url === "./index.html",
+        `the icons and the manifest's icons exist at their stated sizes (${JSON.stringify([found.icons, found.listed])})`);
+  await page.close();
+}
 
 try {
   // ------------------------------------------------ a 1x desktop screen
@@ -324,6 +511,10 @@ try {
     check(/WebAssembly|could not/.test(line), `${what} the page says so (${line})`);
     await page.close();
   }
+
+  await previewAndIcons();
+  await hostileWords();
+  await fromTheDisk(await writeAndSend());
 } finally {
   await browser.close();
   server.close();

@@ -6,8 +6,11 @@
 // Usage: velmora_pictures <output folder> [frames per second]
 // Writes card.png, about.png and show/NNNN.png with show/frames.txt (one
 // "file milliseconds show-seconds" line a frame), which
-// tools/pictures/assemble.py turns into the README's animation.
+// tools/pictures/assemble.py turns into the README's animation; and
+// og-image.jpg, the picture a shared link to the web card shows: the card
+// at rest on the web page's backdrop, 1200 x 630.
 #include <cerrno>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -125,6 +128,46 @@ void writeCard(const fs::path& folder) {
     writePng(folder / "card.png", cardPicture(run));
 }
 
+// The web page's backdrop (app/web/index.html's body): a radial gradient,
+// an ellipse at 50 % 45 % reaching the farthest corner, from #3a1a12 at its
+// centre through #1f0d09 at 45 % to #0c0504 at its edge, as browsers draw it.
+Rgba pageBackdrop(int width, int height) {
+    Rgba out(width, height);
+    const double cx = width * 0.5, cy = height * 0.45;
+    // The farthest-corner ellipse keeps the closest-side ellipse's aspect.
+    const double sideX = std::min(cx, width - cx), sideY = std::min(cy, height - cy);
+    const double cornerX = std::max(cx, width - cx), cornerY = std::max(cy, height - cy);
+    const double grow = std::hypot(cornerX / sideX, cornerY / sideY);
+    const double rx = sideX * grow, ry = sideY * grow;
+    struct Stop { double at; double rgb[3]; };
+    const Stop stops[] = {{0.0, {0x3a, 0x1a, 0x12}}, {0.45, {0x1f, 0x0d, 0x09}}, {1.0, {0x0c, 0x05, 0x04}}};
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const double dx = (x + 0.5 - cx) / rx, dy = (y + 0.5 - cy) / ry;
+            const double t = std::min(1.0, std::sqrt(dx * dx + dy * dy));
+            const Stop& a = t < stops[1].at ? stops[0] : stops[1];
+            const Stop& b = t < stops[1].at ? stops[1] : stops[2];
+            const double f = (t - a.at) / (b.at - a.at);
+            unsigned char* d = &out.bytes[(std::size_t(y) * std::size_t(width) + std::size_t(x)) * 4];
+            for (int c = 0; c < 3; ++c) d[c] = static_cast<unsigned char>(std::lround(a.rgb[c] + (b.rgb[c] - a.rgb[c]) * f));
+            d[3] = 255;
+        }
+    return out;
+}
+
+// The picture a shared link to the web card shows: the card at rest in the
+// middle of the page's backdrop, at the size a link preview takes.
+void writeLinkPreview(const fs::path& folder) {
+    Run run;
+    run.advanceTo(6.0);
+    const HeadlessWindow& w = run.cardWindow();
+    Rgba out = pageBackdrop(1200, 630);
+    paintWindow(out, w, (out.width - w.bounds.width) / 2, (out.height - w.bounds.height) / 2);
+    const fs::path path = folder / "og-image.jpg";
+    if (!stbi_write_jpg(path.string().c_str(), out.width, out.height, 4, out.bytes.data(), 88))
+        throw std::runtime_error("cannot write " + path.string() + ": " + std::strerror(errno));
+}
+
 // The About window over the card, as the desktop shows them: a click on the
 // card face shows the two buttons, a click on the question mark opens it.
 void writeAbout(const fs::path& folder) {
@@ -196,6 +239,7 @@ int main(int argc, char** argv) {
         fs::create_directories(folder);
         writeCard(folder);
         writeAbout(folder);
+        writeLinkPreview(folder);
         writeShow(folder, fps);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "velmora_pictures: %s\n", e.what());
