@@ -95,7 +95,14 @@ void Control::move(float left, float top, float width, float height) {
 void Control::setVisible(bool visible) {
     if (visible == visible_) return;
     visible_ = visible;
-    if (isContainer()) static_cast<PictureBox*>(this)->canvas().repaint();
+    if (isContainer()) {
+        Canvas& canvas = static_cast<PictureBox*>(this)->canvas();
+        canvas.repaint();
+        // A hidden picture box draws nothing: the pixels of its picture can
+        // go until it is shown again (the greeting panel, once it has flown
+        // away, no longer holds a decoded copy of itself).
+        if (!visible_ && canvas.picture()) canvas.picture()->releasePixels();
+    }
     const bool shown = visible_;
     visible_ = true;  // invalidate the area either way
     invalidate();

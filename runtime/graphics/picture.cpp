@@ -47,6 +47,7 @@ PictureRef decodePictureOnFirstUse(std::span<const std::uint8_t> bytes, PictureR
     auto picture = std::make_shared<Picture>();
     picture->format = PictureFormat::Jpeg;
     picture->pendingBytes_ = bytes;
+    picture->fileBytes_ = bytes;
     picture->declaredWidth_ = w;
     picture->declaredHeight_ = h;
     if (like && like->width() == w && like->height() == h && !like->hasTransparency) picture->like_ = std::move(like);
@@ -84,8 +85,17 @@ const Bitmap& Picture::image() const {
     return image_;
 }
 
+void Picture::releasePixels() const {
+    if (fileBytes_.empty() || like_) return;
+    image_ = Bitmap();
+    pendingBytes_ = fileBytes_;
+    for (const auto& variant : variants) variant->release();
+}
+
 Bitmap& Picture::image() {
     std::as_const(*this).image();
+    // Pixels a caller may change are no longer those of the file.
+    fileBytes_ = {};
     return image_;
 }
 
@@ -125,6 +135,12 @@ const PictureRef& PictureVariant::picture() const {
         }
     }
     return picture_;
+}
+
+void PictureVariant::release() const {
+    if (bytes_.empty()) return;
+    picture_ = nullptr;
+    tried_ = false;
 }
 
 const Picture& Picture::drawingFor(int scale) const {

@@ -31,6 +31,9 @@ public:
     int scale() const { return scale_; }
     // The decoded drawing; null when its bytes cannot be decoded.
     const PictureRef& picture() const;
+    // Lets a drawing decoded from file bytes go, to be decoded again when
+    // next asked for; a drawing given as a picture stays.
+    void release() const;
 
 private:
     int scale_;
@@ -53,6 +56,12 @@ struct Picture {
     // picture from decodePictureOnFirstUse is decoded by the first call.
     const Bitmap& image() const;
     Bitmap& image();
+
+    // Lets the decoded pixels go where they can be decoded again from the
+    // program's own file bytes (a JPEG made by decodePictureOnFirstUse that
+    // repeats no other picture), together with its variants' drawings; the
+    // next draw decodes them anew. Does nothing for any other picture.
+    void releasePixels() const;
 
     int width() const { return image_.empty() ? declaredWidth_ : image_.width(); }
     int height() const { return image_.empty() ? declaredHeight_ : image_.height(); }
@@ -82,6 +91,9 @@ private:
     int declaredHeight_ = 0;
     // A JPEG known only by its header so far.
     mutable std::span<const std::uint8_t> pendingBytes_;
+    // The file a JPEG of the program's own is decoded from, kept so that its
+    // pixels can be released and decoded again.
+    std::span<const std::uint8_t> fileBytes_;
     // A picture this one mostly repeats; once decoded, only the bounding box
     // of the pixels that differ from it is held, in difference_.
     PictureRef like_;

@@ -28,9 +28,14 @@ std::pair<int, int> stbImageSize(std::span<const std::uint8_t> bytes) {
 
 Bitmap decodeWithStb(std::span<const std::uint8_t> bytes) {
     auto [w, h] = stbImageSize(bytes);
+    // A file without alpha is decoded to three bytes a pixel: the decoder's
+    // copy of a large JPEG is then a quarter smaller while both it and the
+    // picture's pixels are held.
     int channels = 0;
     const int length = int(bytes.size());
-    stbi_uc* data = stbi_load_from_memory(bytes.data(), length, &w, &h, &channels, 4);
+    stbi_info_from_memory(bytes.data(), length, &w, &h, &channels);
+    const int wanted = channels == 2 || channels == 4 ? 4 : 3;
+    stbi_uc* data = stbi_load_from_memory(bytes.data(), length, &w, &h, &channels, wanted);
     if (!data) invalid();
     if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide) {
         stbi_image_free(data);
@@ -39,8 +44,9 @@ Bitmap decodeWithStb(std::span<const std::uint8_t> bytes) {
     Bitmap image(w, h);
     const stbi_uc* p = data;
     for (Pixel& px : image.pixels()) {
-        px = (Pixel(p[3]) << 24) | (Pixel(p[0]) << 16) | (Pixel(p[1]) << 8) | Pixel(p[2]);
-        p += 4;
+        const Pixel alpha = wanted == 4 ? Pixel(p[3]) : 0xFFu;
+        px = (alpha << 24) | (Pixel(p[0]) << 16) | (Pixel(p[1]) << 8) | Pixel(p[2]);
+        p += wanted;
     }
     stbi_image_free(data);
     return image;

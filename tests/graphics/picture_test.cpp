@@ -190,6 +190,22 @@ TEST(PictureDecoding, JpegDecodesOpaqueNearItsColour) {
     EXPECT_NEAR(pixelBlue(c), 60, 4);
 }
 
+// A JPEG of the program's own lets its pixels go and decodes them again the
+// same; pixels a caller has changed are kept.
+TEST(PictureDecoding, ReleasedJpegPixelsDecodeAgainUnlessChanged) {
+    const Bytes file = jpegOf(16, 8, {30, 160, 90});
+    const PictureRef lazy = decodePictureOnFirstUse(file);
+    const Bitmap first = lazy->image();
+    lazy->releasePixels();
+    EXPECT_EQ(lazy->width(), 16);
+    EXPECT_EQ(lazy->image(), first);
+
+    auto edited = std::const_pointer_cast<Picture>(decodePictureOnFirstUse(file));
+    edited->image().at(0, 0) = rgbPixel(1, 2, 3);
+    edited->releasePixels();
+    EXPECT_EQ(edited->image().at(0, 0), rgbPixel(1, 2, 3));
+}
+
 TEST(PictureDecodingErrors, UnknownAndEmptyInputs) {
     expectInvalid({});
     expectInvalid({'B'});
