@@ -8,7 +8,8 @@
 //   tracker the desktops use (which adds clicks and double-clicks, timed by
 //   the virtual clock), or any event posted as it is;
 // - for every window: its bounds, visibility, shape (with a count of shape
-//   requests), cursor, the pixels presented so far and a count of presents;
+//   requests), cursor, the pixels presented so far, a count of presents and
+//   a record of moves;
 // - a record of the documents and web addresses opened (with everything
 //   the program passed along) and of the error reports;
 // - a window destroyed from outside, as another program can do it.
@@ -57,6 +58,12 @@ struct HeadlessWindow {
     int shapeChanges = 0;          // requests that changed the shape
     int presents = 0;
     Rect lastPresented;
+    // presentMove: how often, the last move (its source and offset) and
+    // the rectangles it presented besides.
+    int moves = 0;
+    Rect lastMoveFrom;
+    int lastMoveX = 0, lastMoveY = 0;
+    std::vector<Rect> lastMoveExposed;
     PictureRef cursor;
     int cursorChanges = 0;
 };
@@ -77,6 +84,10 @@ public:
     void setWindowOwner(WindowHandle window, WindowHandle owner) override;
     void setWindowShape(WindowHandle window, const Region* shape) override;
     void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) override;
+    // Moves the pixels of `screen` itself, as a desktop copies what it
+    // shows, so that a test sees any difference from the runtime's frame.
+    void presentMove(WindowHandle window, const Bitmap& frame, const Rect& from, int dx, int dy,
+                     std::span<const Rect> exposed) override;
     void setCursor(WindowHandle window, const PictureRef& cursor) override;
     void openDocument(const DocumentRequest& request) override;
     void reportError(const std::string& message) override;
