@@ -94,16 +94,10 @@ void X11Platform::convert(XEvent& xe) {
     const Window w = it->first;
     WindowState& st = it->second;
     switch (xe.type) {
-    case kXExposeEvent:
-    case GraphicsExpose: {
-        // A GraphicsExpose names what a copy within the window could not
-        // take from its source (outside the shape, under another window).
-        const bool copy = xe.type == GraphicsExpose;
-        const XGraphicsExposeEvent& gx = xe.xgraphicsexpose;
+    case kXExposeEvent: {
         const XExposeEvent& ex = xe.xexpose;
-        const Rect area = copy ? Rect{gx.x, gx.y, gx.width, gx.height} : Rect{ex.x, ex.y, ex.width, ex.height};
-        st.pendingExpose = st.pendingExpose.unite(area);
-        if ((copy ? gx.count : ex.count) == 0 && !st.pendingExpose.empty()) {
+        st.pendingExpose = st.pendingExpose.unite({ex.x, ex.y, ex.width, ex.height});
+        if (ex.count == 0 && !st.pendingExpose.empty()) {
             Event e;
             e.type = EventType::Expose;
             e.window = WindowHandle(w);

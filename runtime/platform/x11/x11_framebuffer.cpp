@@ -30,22 +30,6 @@ void X11Platform::present(WindowHandle window, const Bitmap& frame, std::span<co
     // before it sleeps.
 }
 
-// Moves what the window shows with XCopyArea on the server, then puts
-// the exposed rectangles as present does. The server copies only pixels it
-// has: where the source lies outside the window's shape or under another
-// window, the GC's graphics exposures bring a GraphicsExpose for the
-// destination, which the runtime answers from its framebuffer.
-void X11Platform::presentMove(WindowHandle window, const Bitmap& frame, const Rect& from, int dx, int dy,
-                              std::span<const Rect> exposed) {
-    WindowState* st = find(window);
-    if (!st || frame.empty()) return;
-    const Rect to = from.intersect(frame.bounds()).offset(dx, dy).intersect(frame.bounds());
-    if (!to.empty())
-        XCopyArea(s_.display, Window(window), Window(window), s_.gc, to.x - dx, to.y - dy, unsigned(to.width),
-                  unsigned(to.height), to.x, to.y);
-    present(window, frame, exposed);
-}
-
 // Creates the window's shared image, or turns shared memory off for
 // good when the server cannot attach to our segment (another machine
 // or another IPC namespace, a server that refuses): presents then go
