@@ -11,6 +11,8 @@
 #endif
 #include <windows.h>
 
+#include <cstdint>
+#include <span>
 #include <vector>
 
 #include "runtime/graphics/region.h"
@@ -229,6 +231,49 @@ TEST(Win32Events, CloseAndDestructionFromOutsideReachTheRuntime) {
     w.platform->destroyWindow(second);
     EXPECT_EQ(w.drain().size(), 0u);
     EXPECT_EQ(FindWindowW(L"VelmoraWindow", L"Velmora second window"), nullptr);
+}
+
+// The window's pixels as the system shows them, read through a memory DC.
+rt::Bitmap readBack(HWND hwnd, int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC window = GetDC(hwnd);
+    HDC memory = CreateCompatibleDC(window);
+    HBITMAP dib = CreateDIBSection(window, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ before = SelectObject(memory, dib);
+    BitBlt(memory, 0, 0, width, height, window, 0, 0, SRCCOPY);
+    GdiFlush();
+    rt::Bitmap out(width, height);
+    const auto* pixels = static_cast<const std::uint32_t*>(bits);
+    for (std::size_t i = 0; i < out.pixels().size(); ++i) out.pixels()[i] = pixels[i] | rt::kOpaque;
+    SelectObject(memory, before);
+    DeleteObject(dib);
+    DeleteDC(memory);
+    ReleaseDC(hwnd, window);
+    return out;
+}
+
+// A move shows the frame's pixels: the moved ones copied on the screen,
+// the strips painted; a repaint of the whole window afterwards shows them
+// too, from the window's own copy.
+TEST(Win32Framebuffer, AMoveShowsTheFrameOnScreenAndInLaterRepaints) {
+    BackendWindow w;
+    ASSERT_TRUE(w.platform) << w.error;
+    w.platform->setWindowVisible(w.handle, true);
+    rt::Bitmap frame(120, 90);
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 120; ++x) frame.at(x, y) = rt::rgbPixel(x * 2, y * 2, (x * y) & 0xFF);
+    const rt::Rect whole = frame.bounds();
+    w.platform->present(w.handle, frame, std::span<const rt::Rect>(&whole, 1));
+    frame.move({10, 10, 80, 60}, 5, 3);
+    const rt::Rect strips[] = {{10, 10, 5, 63}, {10, 10, 85, 3}};
+    for (const rt::Rect& r : strips) frame.fill(r, rt::rgbPixel(90, 90, 90));
+    w.platform->presentMove(w.handle, frame, {10, 10, 80, 60}, 5, 3, strips);
+    EXPECT_TRUE(readBack(w.hwnd, 120, 90) == frame);
+    InvalidateRect(w.hwnd, nullptr, FALSE);
+    UpdateWindow(w.hwnd);
+    EXPECT_TRUE(readBack(w.hwnd, 120, 90) == frame);
 }
 
 TEST(Win32Platform, ExecutablePathIsTheRunningProgram) {
