@@ -283,7 +283,8 @@ bool Form::composeMove() {
     framebuffer_.move(moved.offset(-dx, -dy), dx, dy);
     // The framebuffer now holds what the window shows once the backend has
     // moved its pixels: what painting leaves unchanged needs no present.
-    std::vector<Rect> exposed;
+    std::vector<Rect>& exposed = exposed_;
+    exposed.clear();
     const auto repaint = [&](const Rect& r) {
         if (r.empty()) return;
         copyPixels(framebuffer_, r, beforePaint_);

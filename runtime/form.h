@@ -172,6 +172,7 @@ private:
     const Control* moved_ = nullptr;
     Rect movedFrom_;
     Rect otherDirty_;
+    std::vector<Rect> exposed_;  // what a move presents besides; kept to spare allocations
 };
 
 // Painting helpers shared by the window and its container controls; frame
