@@ -82,6 +82,16 @@ void Control::move(float left, float top, float width, float height) {
         top_ = top;
         return;
     }
+    // A picture box of the window itself that moves with its size
+    // unchanged paints the same pixels at its new place: the window is told
+    // it moved, so that it can carry the pixels over.
+    if (!resized && kind_ == ControlKind::PictureBox && !container_ && visible_) {
+        const Rect from = framePixelBounds();
+        left_ = left;
+        top_ = top;
+        form_.invalidateMove(*this, from, framePixelBounds());
+        return;
+    }
     invalidate();
     left_ = left;
     top_ = top;

@@ -181,12 +181,36 @@ void Form::setShape(std::shared_ptr<const Region> shape) {
 
 // ------------------------------------------------------------ compositor
 
-void Form::invalidate(const Rect& frameArea) { dirty_ = dirty_.unite(frameArea.intersect(logicalBounds())); }
+void Form::invalidate(const Rect& frameArea) {
+    const Rect area = frameArea.intersect(logicalBounds());
+    dirty_ = dirty_.unite(area);
+    otherDirty_ = otherDirty_.unite(area);
+}
 
-void Form::invalidateAll() { dirty_ = logicalBounds(); }
+void Form::invalidateAll() { dirty_ = otherDirty_ = logicalBounds(); }
+
+void Form::invalidateMove(const Control& control, const Rect& from, const Rect& to) {
+    const Rect client = clientPixelBounds();
+    const Rect both = from.intersect(client).unite(to.intersect(client));
+    if (!moved_) {
+        moved_ = &control;
+        movedFrom_ = from;
+    } else if (moved_ != &control) {
+        otherDirty_ = otherDirty_.unite(both);
+    }
+    dirty_ = dirty_.unite(both);
+}
 
 void Form::compose() {
+    if (dirty_.empty()) moved_ = nullptr;
     if (dirty_.empty() || !loaded_ || !visible_) return;
+    const bool carried = presented_ && composeMove();
+    moved_ = nullptr;
+    otherDirty_ = {};
+    if (carried) {
+        dirty_ = {};
+        return;
+    }
     Rect area = dirty_.scaled(scale_);
     dirty_ = {};
     // A property change marks a control's whole box dirty, however few of
@@ -217,6 +241,72 @@ void Form::compose() {
         if (area.empty()) return;
     }
     app_.platform().present(window_, framebuffer_, std::span<const Rect>(&area, 1));
+}
+
+// The card face jumping sideways in the shake is a picture box of the
+// window moved a few pixels with its pixels unchanged: the framebuffer's
+// pixels are moved along with it, the backend is asked to move what it
+// shows likewise, and only what the move cannot carry is painted and
+// presented: the strips the box uncovered or newly covers, everything else
+// made dirty, and the controls in front of the box, each where it is and
+// where the move carried it.
+bool Form::composeMove() {
+    if (!moved_ || !moved_->Visible()) return false;
+    const Control& control = *moved_;
+    const int s = scale_;
+    const Rect frame = framebuffer_.bounds();
+    const Rect client = clientPixelBounds().scaled(s).intersect(frame);
+    const Rect from = movedFrom_.scaled(s), to = control.framePixelBounds().scaled(s);
+    const int dx = to.x - from.x, dy = to.y - from.y;
+    // A box that jumps clear of its old place has nothing to carry that
+    // painting it would not do as well.
+    if (from.width != to.width || from.height != to.height || from.intersect(to).empty() ||
+        (dx == 0 && dy == 0))
+        return false;
+    // Where the pixels shown of the box at its old place land.
+    const Rect moved = from.intersect(client).offset(dx, dy).intersect(client);
+    if (moved.empty()) return false;
+
+    // Changed contents of the box and the controls in front of it spoil the
+    // moved pixels both where they were shown and where they are carried to.
+    const auto withMoved = [&](const Rect& r) { return r.unite(r.offset(dx, dy)).intersect(frame); };
+    Rect front;
+    for (const Control* sibling : children_) {
+        if (sibling == &control) break;
+        if (sibling->windowed() && sibling->Visible())
+            front = front.unite(sibling->framePixelBounds().scaled(s).intersect(from.unite(to)));
+    }
+    const Rect spoilt[] = {withMoved(otherDirty_.scaled(s)), withMoved(front)};
+    for (const Rect& r : spoilt)
+        if (r.intersect(moved) == moved) return false;  // nothing left to carry
+
+    // The box's old and new places without the moved pixels.
+    const Rect around = from.unite(to).intersect(client);
+    const Rect strips[] = {
+        {around.x, around.y, around.width, moved.y - around.y},
+        {around.x, moved.bottom(), around.width, around.bottom() - moved.bottom()},
+        {around.x, moved.y, moved.x - around.x, moved.height},
+        {moved.right(), moved.y, around.right() - moved.right(), moved.height},
+    };
+
+    framebuffer_.move(moved.offset(-dx, -dy), dx, dy);
+    // The framebuffer now holds what the window shows once the backend has
+    // moved its pixels: what painting leaves unchanged needs no present.
+    std::vector<Rect>& exposed = exposed_;
+    exposed.clear();
+    const auto repaint = [&](const Rect& r) {
+        if (r.empty()) return;
+        copyPixels(framebuffer_, r, beforePaint_);
+        paint(framebuffer_, r);
+        const Rect changed = changedBounds(framebuffer_, r, beforePaint_);
+        if (!changed.empty()) exposed.push_back(changed);
+    };
+    for (const Rect& r : strips) repaint(r);
+    for (const Rect& r : spoilt) repaint(r);
+    lastCompared_ = {};
+    comparesToSkip_ = 0;
+    app_.platform().presentMove(window_, framebuffer_, moved.offset(-dx, -dy), dx, dy, exposed);
+    return true;
 }
 
 Bitmap Form::renderAll() const {

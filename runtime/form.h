@@ -103,6 +103,11 @@ public:
     // dirty.
     void invalidate(const Rect& frameArea);
     void invalidateAll();
+    // Marks a control's old and new places dirty after it moved with its
+    // size unchanged (frame pixels). The first control moved since the last
+    // compose is remembered, so that compose can move its pixels instead of
+    // painting them afresh.
+    void invalidateMove(const Control& control, const Rect& from, const Rect& to);
     const Rect& dirty() const { return dirty_; }
     void compose();
     // The window's pixels on screen: device pixels, scale() times the
@@ -148,6 +153,10 @@ private:
     void createWindow();
     void destroyWindow();
     void resizeFramebuffer();
+    // Moves the pixels of the control moved since the last compose and
+    // paints only what the move cannot carry; false when the case is not
+    // that simple and the whole dirty area must be painted.
+    bool composeMove();
     // Paints into a device-sized target inside clip (device pixels).
     void paint(Bitmap& target, const Rect& clip) const;
     Rect logicalBounds() const { return {0, 0, outerPixelWidth(), outerPixelHeight()}; }
@@ -183,6 +192,13 @@ private:
     // a role: the description is built again only after one that may.
     bool semanticsDirty_ = true;
     std::optional<platform::WindowSemantics> described_;  // what the platform was last given
+    // The control moved since the last compose and its place before the
+    // first of those moves (frame pixels), and everything else made dirty
+    // meanwhile: what the move does not account for.
+    const Control* moved_ = nullptr;
+    Rect movedFrom_;
+    Rect otherDirty_;
+    std::vector<Rect> exposed_;  // what a move presents besides; kept to spare allocations
 };
 
 // Painting helpers shared by the window and its container controls; frame

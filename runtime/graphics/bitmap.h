@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "geometry.h"
@@ -46,6 +47,20 @@ public:
     void fill(const Rect& r, Pixel p) {
         const Rect c = r.intersect(bounds());
         for (int y = c.y; y < c.bottom(); ++y) std::fill(row(y) + c.x, row(y) + c.right(), p);
+    }
+
+    // Moves the pixels of `from` by (dx, dy), as a window scrolls its own
+    // pixels; from and where it goes may overlap. Only the part that lies
+    // inside the bitmap on both sides moves; the rest stays as it was.
+    void move(const Rect& from, int dx, int dy) {
+        const Rect src = from.intersect(bounds()).offset(dx, dy).intersect(bounds()).offset(-dx, -dy);
+        if (src.empty()) return;
+        const std::size_t bytes = std::size_t(src.width) * sizeof(Pixel);
+        // Rows go in the order that reads each source row before it is overwritten.
+        for (int i = 0; i < src.height; ++i) {
+            const int y = dy > 0 ? src.bottom() - 1 - i : src.y + i;
+            std::memmove(row(y + dy) + src.x + dx, row(y) + src.x, bytes);
+        }
     }
 
     bool operator==(const Bitmap&) const = default;

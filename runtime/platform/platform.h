@@ -150,8 +150,11 @@ public:
     // anything else that changed) as present does. `frame` already holds the
     // result. A backend with a native copy on the screen (XCopyArea, BitBlt,
     // a canvas drawn onto itself) copies the pixels it shows and puts only
-    // the exposed strips; the fallback presents the moved area whole.
-    // `from` moved lies inside the window; all in device pixels.
+    // the exposed strips; the fallback presents the moved area whole. Pixels
+    // the native copy cannot take from the screen (outside the window's
+    // shape, under another window) are presented from `frame`. A backend
+    // whose copy costs more than presenting the area (X11 on Xvfb) presents
+    // it instead. `from` moved lies inside the window; all in device pixels.
     virtual void presentMove(WindowHandle window, const Bitmap& frame, const Rect& from, int dx, int dy,
                              std::span<const Rect> exposed) {
         std::vector<Rect> areas(exposed.begin(), exposed.end());

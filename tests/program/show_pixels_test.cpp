@@ -176,5 +176,20 @@ TEST(ShowPixels, ShakenCardFaceShowsShiftedWithTheWindowGroundBesideIt) {
     EXPECT_GT(shiftedRight, 20);
 }
 
+// Through the shake (flame frames, the panel's arrival) the card face is
+// carried, and the window shows exactly what a whole repaint would.
+TEST(ShowPixels, ShakeCarriesTheCardFaceAndShowsWhatAWholeRepaintWould) {
+    for (const double dpi : {96.0, 192.0}) {
+        CardSession s(atDpi(dpi));
+        s.advanceTo(17.9);
+        const int moves = s.cardScreen().moves;
+        for (double t = 18.0; t < 25.5; t += rt::kTimerGranularity) {
+            s.advanceTo(t);
+            ASSERT_TRUE(s.cardScreen().screen == s.card().renderAll()) << "at " << t << ", " << dpi << " dpi";
+        }
+        EXPECT_GT(s.cardScreen().moves - moves, 200) << dpi << " dpi";
+    }
+}
+
 }  // namespace
 }  // namespace velmora::testing

@@ -143,5 +143,37 @@ TEST(Compositing, PresentsOnlyTheDirtyRectangle) {
     EXPECT_EQ(d.window().presents, presents + 2);
 }
 
+// A picture box moved as it is gets carried: only strips, new drawing and
+// what lies in front are presented; the window shows a whole repaint.
+TEST(Compositing, AMovedPictureBoxIsCarriedAndOnlyTheRestPresented) {
+    for (const double dpi : {96.0, 192.0}) {
+        Desk d(dpi);
+        const int s = d.form.scale();
+        const float t = d.tpp();
+        d.add<Label>("Behind", 0, 0, 200, 100).setBackColor(kGreen);
+        PictureBox& face = d.box("Face", -4, 10, 120, 80, kBlue, /*autoRedraw=*/true);
+        face.PaintPicture(makePicture(120, 80, patternAt), 0, 0);
+        d.box("Button", 50, 20, 10, 10, kYellow).ZOrder();
+        d.form.Show();
+        const PictureRef other = makePicture(30, 20, [](int x, int y) { return rgbPixel(200, x * 8, y * 12); });
+        const auto step = [&](float left, float top, bool drawn, int carried, const char* what) {
+            if (drawn) face.PaintPicture(other, 40 * t, 5 * t);
+            face.move(left * t, top * t, face.Width(), face.Height());
+            if (drawn) face.PaintPicture(other, 70 * t, 50 * t, {}, {}, 5 * t, 5 * t);
+            d.form.compose();
+            const Bitmap whole = d.form.renderAll();
+            EXPECT_EQ(d.window().moves, carried) << what << " at " << dpi;
+            EXPECT_TRUE(d.form.framebuffer() == whole && d.window().screen == whole) << what << " at " << dpi;
+        };
+        step(-1, 10, false, 1, "in front of the button, in from the edge");
+        long exposed = 0;  // the strips beside the box, and the button where it was carried
+        for (const Rect& r : d.window().lastMoveExposed) exposed += long(r.width) * r.height;
+        EXPECT_LT(exposed * 8, 120L * 80 * s * s);
+        step(2, 7, false, 2, "diagonally");
+        step(0, 7, true, 3, "drawn on before and after the move");
+        step(125, 7, false, 3, "clear of its old place");
+    }
+}
+
 }  // namespace
 }  // namespace rt::testing

@@ -11,6 +11,8 @@
 #endif
 #include <windows.h>
 
+#include <array>
+#include <span>
 #include <vector>
 
 #include "runtime/graphics/region.h"
@@ -229,6 +231,38 @@ TEST(Win32Events, CloseAndDestructionFromOutsideReachTheRuntime) {
     w.platform->destroyWindow(second);
     EXPECT_EQ(w.drain().size(), 0u);
     EXPECT_EQ(FindWindowW(L"VelmoraWindow", L"Velmora second window"), nullptr);
+}
+
+// The window's pixels as the system shows them.
+rt::Bitmap readBack(HWND hwnd, int width, int height) {
+    rt::Bitmap out(width, height);
+    HDC dc = GetDC(hwnd);
+    for (int i = 0; i < width * height; ++i) {
+        const COLORREF c = GetPixel(dc, i % width, i / width);
+        out.pixels()[std::size_t(i)] = rt::rgbPixel(GetRValue(c), GetGValue(c), GetBValue(c));
+    }
+    ReleaseDC(hwnd, dc);
+    return out;
+}
+
+// A move shows the frame: moved pixels copied, strips painted; so does a
+// repaint afterwards, from the window's own copy.
+TEST(Win32Framebuffer, AMoveShowsTheFrameOnScreenAndInLaterRepaints) {
+    BackendWindow w;
+    ASSERT_TRUE(w.platform) << w.error;
+    w.platform->setWindowVisible(w.handle, true);
+    rt::Bitmap frame(120, 90);
+    for (int y = 0; y < 90; ++y)
+        for (int x = 0; x < 120; ++x) frame.at(x, y) = rt::rgbPixel(x * 2, y * 2, (x * y) & 0xFF);
+    w.platform->present(w.handle, frame, std::span<const rt::Rect>(std::array{frame.bounds()}));
+    frame.move({10, 10, 80, 60}, 5, 3);
+    const rt::Rect strips[] = {{10, 10, 5, 63}, {10, 10, 85, 3}};
+    for (const rt::Rect& r : strips) frame.fill(r, rt::rgbPixel(90, 90, 90));
+    w.platform->presentMove(w.handle, frame, {10, 10, 80, 60}, 5, 3, strips);
+    EXPECT_TRUE(readBack(w.hwnd, 120, 90) == frame);
+    InvalidateRect(w.hwnd, nullptr, FALSE);
+    UpdateWindow(w.hwnd);
+    EXPECT_TRUE(readBack(w.hwnd, 120, 90) == frame);
 }
 
 TEST(Win32Platform, ExecutablePathIsTheRunningProgram) {

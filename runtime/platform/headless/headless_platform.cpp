@@ -87,6 +87,27 @@ void HeadlessPlatform::present(WindowHandle window, const Bitmap& frame, std::sp
     ++w.presents;
 }
 
+void HeadlessPlatform::presentMove(WindowHandle window, const Bitmap& frame, const Rect& from, int dx, int dy,
+                                   std::span<const Rect> exposed) {
+    {
+        std::lock_guard lock(mutex_);
+        auto it = windows_.find(window);
+        if (it == windows_.end()) return;
+        HeadlessWindow& w = it->second;
+        // A screen of another size showed nothing to move, and shows
+        // nothing there after the move.
+        if (w.screen.width() != frame.width() || w.screen.height() != frame.height())
+            w.screen = Bitmap(frame.width(), frame.height(), 0);
+        w.screen.move(from, dx, dy);
+        ++w.moves;
+        w.lastMoveFrom = from;
+        w.lastMoveX = dx;
+        w.lastMoveY = dy;
+        w.lastMoveExposed.assign(exposed.begin(), exposed.end());
+    }
+    present(window, frame, exposed);
+}
+
 void HeadlessPlatform::setCursor(WindowHandle window, const PictureRef& cursor) {
     std::lock_guard lock(mutex_);
     auto it = windows_.find(window);

@@ -8,8 +8,9 @@
 //   tracker the desktops use (which adds clicks and double-clicks, timed by
 //   the virtual clock), or any event posted as it is;
 // - for every window: its bounds, visibility, shape (with a count of shape
-//   requests), cursor, the pixels presented so far and a count of presents,
-//   and the last description of what it shows (with a count of them);
+//   requests), cursor, the pixels presented so far, a count of presents and
+//   a record of moves, and the last description of what it shows (with a
+//   count of them);
 // - the user's wish for less motion, as the test sets it;
 // - a record of the documents and web addresses opened (with everything
 //   the program passed along) and of the error reports;
@@ -60,6 +61,12 @@ struct HeadlessWindow {
     int shapeChanges = 0;          // requests that changed the shape
     int presents = 0;
     Rect lastPresented;
+    // presentMove: how often, the last move (its source and offset) and
+    // the rectangles it presented besides.
+    int moves = 0;
+    Rect lastMoveFrom;
+    int lastMoveX = 0, lastMoveY = 0;
+    std::vector<Rect> lastMoveExposed;
     PictureRef cursor;
     int cursorChanges = 0;
     WindowSemantics semantics;  // the last description the runtime gave
@@ -82,6 +89,10 @@ public:
     void setWindowOwner(WindowHandle window, WindowHandle owner) override;
     void setWindowShape(WindowHandle window, const Region* shape) override;
     void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) override;
+    // Moves the pixels of `screen` itself, as a desktop copies what it
+    // shows, so that a test sees any difference from the runtime's frame.
+    void presentMove(WindowHandle window, const Bitmap& frame, const Rect& from, int dx, int dy,
+                     std::span<const Rect> exposed) override;
     void setCursor(WindowHandle window, const PictureRef& cursor) override;
     void describeWindow(WindowHandle window, const WindowSemantics& semantics) override;
     bool prefersReducedMotion() override { return options_.reducedMotion; }

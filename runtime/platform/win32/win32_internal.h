@@ -71,7 +71,10 @@ public:
     void setWindowVisible(WindowHandle window, bool visible) override;
     void setWindowOwner(WindowHandle window, WindowHandle owner) override;
     void setWindowShape(WindowHandle window, const Region* shape) override;
-    void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) override;  // win32_framebuffer.cpp
+    // win32_framebuffer.cpp
+    void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) override;
+    void presentMove(WindowHandle window, const Bitmap& frame, const Rect& from, int dx, int dy,
+                     std::span<const Rect> exposed) override;
     void setCursor(WindowHandle window, const PictureRef& picture) override;                        // win32_cursors.cpp
     // win32_shell.cpp
     void openDocument(const DocumentRequest& request) override;

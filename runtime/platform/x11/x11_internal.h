@@ -95,7 +95,10 @@ public:
     void setWindowShape(WindowHandle window, const Region* shape) override;
     void setWindowVisible(WindowHandle window, bool visible) override;
     void destroyWindow(WindowHandle window) override;
-    void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) override;  // x11_framebuffer.cpp
+    // x11_framebuffer.cpp
+    void present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) override;
+    void presentMove(WindowHandle window, const Bitmap& frame, const Rect& from, int dx, int dy,
+                     std::span<const Rect> exposed) override;
     void setCursor(WindowHandle window, const PictureRef& picture) override;                        // x11_cursors.cpp
     // x11_platform.cpp
     void openDocument(const DocumentRequest& request) override;
