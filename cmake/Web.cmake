@@ -65,6 +65,7 @@ function(velmora_web_site)
     ${web_dir}/web_input.cpp
     ${web_dir}/web_logic.cpp
     ${web_dir}/web_platform.cpp
+    ${web_dir}/web_semantics.cpp
     ${web_dir}/web_windows.cpp
     ${PROJECT_SOURCE_DIR}/runtime/platform/posix/posix_clock.cpp)
   target_compile_options(velmora_web PRIVATE -O2)

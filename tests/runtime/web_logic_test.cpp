@@ -71,6 +71,16 @@ TEST(WebShape, CoversSpansThatMeet) {
     EXPECT_TRUE(shape.covers(0, 5, 8));
 }
 
+TEST(WebShape, CornerRadiiAreHalfTheEllipseInCssPixels) {
+    Region region = roundRectRegion(80, 60, 32, 20);
+    EXPECT_EQ(cornerRadii(&region, 2), (Size{8, 5}));
+    region = roundRectRegion(40, 30, 100, 100);  // an oval
+    EXPECT_EQ(cornerRadii(&region, 1), (Size{20, 15}));
+    region.roundRect.reset();  // spans alone: no corner to follow
+    EXPECT_EQ(cornerRadii(&region, 1), Size{});
+    EXPECT_EQ(cornerRadii(nullptr, 1), Size{});
+}
+
 TEST(WebShape, ResizingIndexesTheRowsAgain) {
     const Region region = rounded();
     IndexedShape shape;

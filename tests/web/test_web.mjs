@@ -7,6 +7,7 @@
 import { execFileSync } from "node:child_process";
 import { mkdtempSync, readFileSync, rmSync, existsSync, writeFileSync } from "node:fs";
 import http from "node:http";
+import { createRequire } from "node:module";
 import { tmpdir } from "node:os";
 import path from "node:path";
 import puppeteer from "puppeteer-core";
@@ -72,8 +73,9 @@ const browser = await puppeteer.launch({
          "--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1"],
 });
 
-async function open(viewport) {
+async function open(viewport, prepare) {
   const page = await browser.newPage();
+  await prepare?.(page);
   page.on("pageerror", (e) => check(false, `no error in the page: ${e.message}`));
   page.on("request", (r) => {
     if (!r.url().startsWith(origin) && !r.url().startsWith("data:")) check(false, `request to another host: ${r.url()}`);
@@ -320,6 +322,116 @@ async function previewAndIcons() {
         found.listed.length >= 3 && found.listed.every(([, size, sizes]) => size === sizes) &&
         found.listed.some(([, , , purpose]) => purpose === "maskable") && found.manifest.start_url === "./index.html",
         `the icons and the manifest's icons exist at their stated sizes (${JSON.stringify([found.icons, found.listed])})`);
+
+// ------------------------------------------- keyboard and screen readers
+
+const CARD = "Greeting card: a lit candle before a glowing cross, Happy Velmora";
+const GREETING = "I Am the Resurrection and the Life";
+const axeSource = readFileSync(createRequire(import.meta.url).resolve("axe-core/axe.min.js"), "utf8");
+
+async function axeClean(page, when) {
+  if (!(await page.evaluate(() => !!window.axe))) await page.addScriptTag({ content: axeSource });
+  const found = await page.evaluate(async () => (await window.axe.run(document)).violations.map(
+    (v) => `${v.id}: ${v.nodes.map((n) => n.target.join(" ")).join(", ")}`));
+  check(found.length === 0, `axe finds nothing ${when} (${found.join("; ")})`);
+}
+
+// The accessibility tree as "role:name", what a screen reader is given.
+async function axTree(page) {
+  const cdp = await page.createCDPSession();
+  const { nodes } = await cdp.send("Accessibility.getFullAXTree");
+  await cdp.detach();
+  return nodes.filter((n) => !n.ignored).map((n) => `${n.role?.value}:${n.name?.value ?? ""}`);
+}
+
+const focused = (page) => page.evaluate(() => {
+  const e = document.activeElement;
+  return `${e.getAttribute("role") ?? e.tagName.toLowerCase()}:${e.getAttribute("aria-label") ?? e.textContent}`;
+});
+const waitFor = (page, what, fn, arg, timeout = 5000) => page.waitForFunction(fn, { timeout }, arg).then(() => true, () => {
+  check(false, what);
+  return false;
+});
+
+// The whole card by keyboard alone, with axe and the accessibility tree
+// looked at in each state.
+async function keyboardOnly() {
+  const page = await open({ width: 800, height: 600, deviceScaleFactor: 1 });
+  const key = async (name, times = 1) => { for (let i = 0; i < times; i++) await page.keyboard.press(name); };
+  await axeClean(page, "while the card plays");
+  let tree = await axTree(page);
+  check(tree.includes(`image:${CARD}`) && !tree.includes("button:About Velmora"),
+        "the card is an image with its name; its hidden buttons are not in the tree");
+  await key("Tab");
+  check((await focused(page)) === `img:${CARD}`, "Tab reaches the card");
+  await key("Enter");
+  await waitFor(page, "Enter on the card shows its buttons", () => document.querySelectorAll(".velmora-item:not([hidden])").length === 2);
+  await axeClean(page, "with the card's buttons shown");
+  tree = await axTree(page);
+  check(tree.includes("button:Close the card") && tree.includes("button:About Velmora"), "the shown buttons are in the tree by name");
+  await key("Tab");
+  const onClose = await focused(page);
+  await sleep(4500);
+  check(onClose === "button:Close the card" && (await page.$$(".velmora-item:not([hidden])")).length === 2,
+        `the buttons stay shown while the focus is on one (${onClose})`);
+  await key("Tab");
+  check((await focused(page)) === "button:About Velmora", "Tab moves on to About");
+  await key("Enter");
+  await waitFor(page, "Enter on About opens it", () => document.querySelector('[role="dialog"]')?.checkVisibility());
+  await sleep(300);
+  check((await focused(page)) === "link:www.velmora.example/studio", "About takes the focus on its first link");
+  tree = await axTree(page);
+  check(["dialog:About Velmora, version 2.1", "link:www.velmora.example/studio", "link:www.velmora.example", "button:Close"]
+        .every((n) => tree.includes(n)), "About is a dialog with its name, its two links and its close button");
+  await axeClean(page, "with About open");
+  const cycle = [];
+  for (const shift of [false, false, false, true]) {
+    await (shift ? page.keyboard.down("Shift").then(() => key("Tab")).then(() => page.keyboard.up("Shift")) : key("Tab"));
+    cycle.push((await focused(page)).split(":")[1]);
+  }
+  check(cycle.join() === "www.velmora.example,Close,www.velmora.example/studio,Close",
+        `Tab and Shift+Tab stay inside About (${cycle})`);
+  await key("Tab", 2);
+  const tab = new Promise((resolve) => browser.once("targetcreated", resolve));
+  await key("Enter");
+  const target = await Promise.race([tab, sleep(3000).then(() => null)]);
+  check(target?.url().replace(/\/$/, "") === "https://www.velmora.example", `Enter on a link opens it (${target?.url()})`);
+  if (target) await (await target.page())?.close();
+  await page.bringToFront();
+  await key("Escape");
+  await waitFor(page, "Escape closes About", () => document.querySelectorAll("#stage canvas").length === 1);
+  check((await focused(page)) === `img:${CARD}`, "the focus is back on the card");
+  await key("Enter");
+  await waitFor(page, "Enter shows the buttons again", () => document.querySelectorAll(".velmora-item:not([hidden])").length === 2);
+  await key("Tab");
+  await key("Enter");
+  if (await waitFor(page, "Enter on Close ends the card", () => !document.querySelector("#stage canvas"))) {
+    check((await focused(page)) === "button:Open the card again", "the control to open the card again has the focus");
+    await axeClean(page, "after the card has ended");
+    await sleep(600);
+    await key("Enter");
+    await waitFor(page, "Enter opens the card again", () => document.querySelector("#stage canvas")?.style.display === "block");
+  }
+  await page.close();
+}
+
+// Less motion: the face holds still through the shake (the panel comes at
+// 21 s), the page's fade is off, and the greeting is read aloud once unrolled.
+async function reducedMotion(cardRef) {
+  const page = await open({ width: 800, height: 600, deviceScaleFactor: 1 },
+                          (p) => p.emulateMediaFeatures([{ name: "prefers-reduced-motion", value: "reduce" }]));
+  const start = Date.now(), moved = [];
+  // The shake moves the face by a pixel or two, or none on some ticks:
+  // many looks make sure one would see it.
+  for (let at = 18400; at <= 20600; at += 200) {
+    await sleep(start + at - Date.now());
+    moved.push(differences((await windows(page, true))[0], cardRef, 0, 0, (x, y) => !inStrip(x, y)).length);
+  }
+  check(moved.length > 8 && moved.every((n) => n === 0),
+        `under reduced motion the face holds still in the shake (${moved} pixels differ from rest)`);
+  check((await page.$eval("#reopen", (e) => getComputedStyle(e).animationName)) === "none", "the page's fade is off under reduced motion");
+  await waitFor(page, "the greeting goes into the live region", (g) => document.querySelector('[aria-live="polite"]')?.textContent === g, GREETING, 15000);
+  check((await axTree(page)).includes(`StaticText:${GREETING}`), "the greeting is in the accessibility tree");
   await page.close();
 }
 
@@ -427,6 +539,9 @@ try {
   await ended(page).then(() => check(true, "a double-click ends the card; the control to open it again shows"),
                          () => check(false, "a double-click ends the card"));
   await page.close();
+
+  await keyboardOnly();
+  await reducedMotion(cardRef);
 
   // --------------------------------------------- a 2x high-density screen
   const sharp = await open({ width: 800, height: 600, deviceScaleFactor: 2 });

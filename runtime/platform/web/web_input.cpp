@@ -51,23 +51,39 @@ EM_JS(void, velmora_web_listen, (double* record, const char* fields, const char*
     const stage = Module.velmoraStage;
     const slot = {};
     UTF8ToString(fields).split(",").forEach((name, i) => { slot[name] = (record >> 3) + i; });
+    // The one way a pointer record reaches the program, for these listeners
+    // and for the keys on the described elements (web_semantics.cpp): x and
+    // y in CSS pixels of the stage as laid out. Keeps the time of the card's
+    // last press, which keyed clicks keep their distance from.
+    backend.kinds = {};
+    backend.queued = queued;
+    backend.lastPress = -Infinity;
+    backend.pointer = (kind, x, y, button, time, touch) => {
+        HEAPF64[slot.kind] = kind;
+        HEAPF64[slot.x] = x;
+        HEAPF64[slot.y] = y;
+        HEAPF64[slot.button] = button;
+        HEAPF64[slot.time] = time;
+        HEAPF64[slot.touch] = touch;
+        const outcome = _velmora_web_pointer();
+        if (kind === backend.kinds.pointerdown && (outcome & taken)) backend.lastPress = time;
+        return outcome;
+    };
     const on = (type, handler) => {
         document.addEventListener(type, handler, { capture: true });
         backend.listeners.push([type, handler]);
     };
-    UTF8ToString(kinds).split(",").forEach((type, kind) => on(type, (event) => {
-        const box = stage.getBoundingClientRect();
-        const fit = box.width / stage.offsetWidth || 1;
-        HEAPF64[slot.kind] = kind;
-        HEAPF64[slot.x] = (event.clientX - box.left) / fit;
-        HEAPF64[slot.y] = (event.clientY - box.top) / fit;
-        HEAPF64[slot.button] = event.button;
-        HEAPF64[slot.time] = event.timeStamp;
-        HEAPF64[slot.touch] = event.pointerType === "touch" ? 1 : 0;
-        const outcome = _velmora_web_pointer();
-        if (outcome & taken) event.preventDefault();
-        if ((outcome & queued) && backend.wake) backend.wake();
-    }));
+    UTF8ToString(kinds).split(",").forEach((type, kind) => {
+        backend.kinds[type] = kind;
+        on(type, (event) => {
+            const box = stage.getBoundingClientRect();
+            const fit = box.width / stage.offsetWidth || 1;
+            const outcome = backend.pointer(kind, (event.clientX - box.left) / fit, (event.clientY - box.top) / fit,
+                                            event.button, event.timeStamp, event.pointerType === "touch" ? 1 : 0);
+            if (outcome & taken) event.preventDefault();
+            if ((outcome & queued) && backend.wake) backend.wake();
+        });
+    });
     on("visibilitychange", () => {
         _velmora_web_visibility(document.visibilityState === "hidden" ? 1 : 0);
         if (backend.wake) backend.wake();

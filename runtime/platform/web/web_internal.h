@@ -9,9 +9,12 @@
 //   and the wait;
 // - web_cursors.cpp: CSS cursors made from pictures;
 // - web_files.cpp: the pack of files fetched at start-up;
+// - web_semantics.cpp: what the windows describe, as DOM elements over
+//   their canvases, the keys on them, and the wish for less motion;
 // - web_logic.cpp: what all of them decide without a browser.
 // The page side keeps only what a page must hold: Module.velmoraBackend
-// has the canvases and their contexts by window, the CSS cursors by number,
+// has the canvases, their contexts and overlays by window, the pointer
+// record's writer, the CSS cursors by number,
 // the wake of the current wait and the listeners. Nothing outside
 // runtime/platform/web/ includes this header.
 #pragma once
@@ -54,6 +57,9 @@ public:
     void setCursor(WindowHandle window, const PictureRef& picture) override;
     // web_input.cpp
     std::optional<Event> waitEvent(double deadline) override;
+    // web_semantics.cpp
+    void describeWindow(WindowHandle window, const WindowSemantics& semantics) override;
+    bool prefersReducedMotion() override;
 
     // web_input.cpp, for the page's listeners (through the module's
     // exports): the pointer record the page has written, and the page
@@ -78,6 +84,9 @@ private:
     void listen();
     void unlisten();
     bool pageHidden() const;
+    // web_semantics.cpp
+    void startSemantics();
+    void stopSemantics();
     // web_platform.cpp
     double realMonotonicSeconds() const;
 

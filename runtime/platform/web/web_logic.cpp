@@ -15,6 +15,14 @@ int deviceScale(double devicePixelRatio) {
 
 // ----------------------------------------------------------- the shapes
 
+Size cornerRadii(const Region* shape, int scale) {
+    if (!shape || !shape->roundRect || scale < 1) return {};
+    const Region::RoundRect& r = *shape->roundRect;
+    // The corner ellipse never reaches past half the rectangle.
+    const double w = std::min(r.ellipseWidth, r.width), h = std::min(r.ellipseHeight, r.height);
+    return {std::max(0.0, w) / 2 / scale, std::max(0.0, h) / 2 / scale};
+}
+
 void IndexedShape::set(const Region* shape, int height) {
     shape_ = shapeOf(shape);
     resize(height);

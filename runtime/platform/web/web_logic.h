@@ -37,6 +37,13 @@ constexpr int kStageHeight = 768;
 // one made at the logical size. A 2x or 3x phone gets its exact scale.
 int deviceScale(double devicePixelRatio);
 
+// A width and a height in CSS pixels.
+struct Size {
+    double width = 0;
+    double height = 0;
+    bool operator==(const Size&) const = default;
+};
+
 // ----------------------------------------------------------- the shapes
 
 // A window's shape with its spans indexed by row, for the pixels outside it
@@ -70,6 +77,12 @@ private:
 // R, G, B, A in memory, opaque, and cleared outside the shape.
 void canvasPixels(const Bitmap& frame, const Rect& area, const IndexedShape& shape, std::vector<std::uint32_t>& out);
 
+// The corners of a window's shape as CSS border radii (CSS pixels,
+// horizontal and vertical), for the page's elements that follow the window's
+// outline (the focus ring over the card); 0 for a plain rectangle or a shape
+// that is no rounded rectangle.
+Size cornerRadii(const Region* shape, int scale);
+
 // ---------------------------------------------------------- the windows
 
 // What the backend knows of one window: the page only shows it.
@@ -80,6 +93,7 @@ struct WindowState {
     bool visible = false;
     int cursor = 0;       // the cursor shown over it (web_cursors.cpp); 0: the arrow
     bool presentWhole = false;  // the shape changed: the alpha of every pixel must follow
+    std::string announced;      // what it last gave the page to read aloud (web_semantics.cpp)
 };
 using Windows = std::map<WindowHandle, WindowState>;
 
@@ -96,11 +110,6 @@ std::optional<Hit> hitTest(const Windows& windows, int x, int y);
 
 // The size of the largest window in CSS pixels (width and height each the
 // largest of any window's); nothing when there is no window.
-struct Size {
-    double width = 0;
-    double height = 0;
-    bool operator==(const Size&) const = default;
-};
 std::optional<Size> largestWindow(const Windows& windows, int scale);
 
 // ------------------------------------------------------- pointer input

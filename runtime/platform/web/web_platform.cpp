@@ -57,6 +57,7 @@ WebPlatform::WebPlatform() : scale_(deviceScale(startPage())), pointer_(scale_) 
     // The stage before any window: the page fits it until there is one.
     reportLayout();
     listen();
+    startSemantics();
     // A screen that draws at twice the size or more takes the pictures
     // drawn at twice the size, from the pack the build put beside the module.
     if (scale_ >= 2) fetchPack(VELMORA_WEB_PACK);
@@ -64,6 +65,7 @@ WebPlatform::WebPlatform() : scale_(deviceScale(startPage())), pointer_(scale_) 
 
 WebPlatform::~WebPlatform() {
     removeCanvases();
+    stopSemantics();
     freeCursors();
     unlisten();
     if (current_ == this) current_ = nullptr;

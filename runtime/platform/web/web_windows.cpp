@@ -7,21 +7,27 @@
 
 #include <algorithm>
 
-// A canvas for the window, hidden, in the stage.
+// A canvas for the window, hidden, in the stage; after it, the overlay
+// that holds what the window describes (web_semantics.cpp), on the same box.
 EM_JS(void, velmora_web_canvas_create, (int window), {
     const canvas = document.createElement("canvas");
     canvas.className = "velmora-window";
     canvas.style.display = "none";
-    Module.velmoraBackend.canvases.set(window, { canvas, ctx: canvas.getContext("2d") });
-    Module.velmoraStage.appendChild(canvas);
+    const overlay = document.createElement("div");
+    overlay.className = "velmora-semantics";
+    overlay.style.cssText = "display:none;position:absolute;pointer-events:none;";
+    Module.velmoraBackend.canvases.set(window, { canvas, ctx: canvas.getContext("2d"), overlay });
+    Module.velmoraStage.append(canvas, overlay);
 });
 
 EM_JS(void, velmora_web_canvas_remove, (int window), {
     const canvases = Module.velmoraBackend.canvases;
     const entry = canvases.get(window);
     if (!entry) return;
+    if (Module.velmoraBackend.leaving) Module.velmoraBackend.leaving(entry);
     canvases.delete(window);
     entry.canvas.remove();
+    entry.overlay.remove();
 });
 
 // The canvas's backing store (device pixels; a canvas loses its pixels
@@ -41,7 +47,21 @@ EM_JS(void, velmora_web_canvas_place,
     style.width = cssWidth + "px";
     style.height = cssHeight + "px";
     style.zIndex = String(z);
+    if (!visible && style.display === "block" && Module.velmoraBackend.leaving) Module.velmoraBackend.leaving(entry);
     style.display = visible ? "block" : "none";
+    const overlay = entry.overlay.style;
+    overlay.left = style.left;
+    overlay.top = style.top;
+    overlay.width = style.width;
+    overlay.height = style.height;
+    overlay.zIndex = style.zIndex;
+    overlay.display = style.display;
+});
+
+// The corners the overlay's outline follows, CSS pixels.
+EM_JS(void, velmora_web_canvas_corners, (int window, double rx, double ry), {
+    const entry = Module.velmoraBackend.canvases.get(window);
+    if (entry) entry.overlay.style.borderRadius = rx + "px / " + ry + "px";
 });
 
 // The stage's size and the largest window's, CSS pixels, for the page to
@@ -114,6 +134,8 @@ void WebPlatform::setWindowShape(WindowHandle window, const Region* shape) {
     if (!w || sameShape(w->shape.shape(), shape)) return;
     w->shape.set(shape, w->bounds.height);
     w->presentWhole = true;
+    const Size corners = cornerRadii(shape, scale_);
+    velmora_web_canvas_corners(int(window), corners.width, corners.height);
 }
 
 void WebPlatform::place(WindowHandle window, const WindowState& w) {
