@@ -322,6 +322,8 @@ async function previewAndIcons() {
         found.listed.length >= 3 && found.listed.every(([, size, sizes]) => size === sizes) &&
         found.listed.some(([, , , purpose]) => purpose === "maskable") && found.manifest.start_url === "./index.html",
         `the icons and the manifest's icons exist at their stated sizes (${JSON.stringify([found.icons, found.listed])})`);
+  await page.close();
+}
 
 // ------------------------------------------- keyboard and screen readers
 
