@@ -53,6 +53,7 @@ const start = async (compiled) => {
   reopen.hidden = true;
   message.hidden = true;
   try {
+    await window.velmoraPosterArrived;
     await loadCardScript();
   } catch (error) {
     failed(error);
@@ -100,9 +101,13 @@ const reportFigures = () => {
 if (!webAssemblySupported()) {
   say("This card needs a browser with WebAssembly; please open it in a current browser.");
 } else {
-  const compiled = compileModule("velmora.wasm");
+  // The poster comes first (index.html); then the module, compiled while
+  // it downloads, and its script beside it.
+  const compiled = Promise.resolve(window.velmoraPosterArrived).then(() => {
+    loadCardScript().catch(() => {}); // reported when the card starts
+    return compileModule("velmora.wasm");
+  });
   compiled.catch(() => {}); // reported when the card starts
-  loadCardScript().catch(() => {}); // downloads beside the module
   // A fault while the module starts, outside the promises, still leaves a
   // line in the page rather than a blank one.
   window.addEventListener("error", (event) => {
