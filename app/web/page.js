@@ -72,6 +72,9 @@ const start = async (compiled) => {
       firstFrame: () => {
         if (!firstFrame) firstFrame = performance.now();
         if (poster) poster.hidden = true;
+        // A page that gave up waiting for a file that came after all.
+        document.documentElement.classList.remove("trouble");
+        document.getElementById("trouble").hidden = true;
       },
       error: say,
       failed,
