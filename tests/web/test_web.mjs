@@ -379,14 +379,17 @@ async function posterFirst(dpr) {
   const module = new Promise((r) => (release = r));
   page.on("request", (r) => (r.url().endsWith(".wasm") ? module.then(() => r.continue()) : r.continue()));
   await page.evaluateOnNewDocument(() => {
+    window.base64 = (d) => {
+      let s = "";
+      for (let i = 0; i < d.length; i += 0x8000) s += String.fromCharCode(...d.subarray(i, i + 0x8000));
+      return btoa(s);
+    };
     // The canvas at the moment the poster goes: the program's first frame.
     new MutationObserver(() => {
       const poster = document.getElementById("poster"), canvas = document.querySelector("#stage canvas");
       if (!poster?.hidden || window.firstFrame || !canvas) return;
       const d = canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height).data;
-      let s = "";
-      for (let i = 0; i < d.length; i += 0x8000) s += String.fromCharCode(...d.subarray(i, i + 0x8000));
-      window.firstFrame = { box: canvas.getBoundingClientRect().toJSON(), bw: canvas.width, bh: canvas.height, pixels: btoa(s) };
+      window.firstFrame = { box: canvas.getBoundingClientRect().toJSON(), bw: canvas.width, bh: canvas.height, pixels: window.base64(d) };
     }).observe(document, { subtree: true, attributes: true, attributeFilter: ["hidden"] });
   });
   requests.length = 0;
@@ -400,9 +403,7 @@ async function posterFirst(dpr) {
     const c = new OffscreenCanvas(image.width, image.height), g = c.getContext("2d");
     g.drawImage(image, 0, 0);
     const d = g.getImageData(0, 0, c.width, c.height).data;
-    let s = "";
-    for (let i = 0; i < d.length; i += 0x8000) s += String.fromCharCode(...d.subarray(i, i + 0x8000));
-    return { box: r.toJSON(), natural: c.width, pixels: btoa(s), canvases: document.querySelectorAll("#stage canvas").length,
+    return { box: r.toJSON(), natural: c.width, pixels: window.base64(d), canvases: document.querySelectorAll("#stage canvas").length,
              glow: [parseFloat(style.getPropertyValue("--card-x")), parseFloat(style.getPropertyValue("--card-y"))] };
   });
   check(poster.canvases === 0 && poster.natural === 333 * dpr && poster.box.width === 333 &&
@@ -431,12 +432,9 @@ async function posterFirst(dpr) {
 // at twice the size are not needed to start: without them the card starts.
 async function failuresSaySo() {
   const wasm = readFileSync(path.join(site, "velmora.wasm"));
-  for (const [what, name, answer] of [
-    ["page.js missing", "page.js", 404], ["page.js never answering", "page.js", "silent"], ["velmora.js missing", "velmora.js", 404],
-    ["velmora.js stalled", "velmora.js", "stall"], ["velmora.wasm missing", "velmora.wasm", 404],
-    ["velmora.wasm truncated", "velmora.wasm", "half"], ["velmora.wasm stalled", "velmora.wasm", "stall"],
-    ["velmora.wasm never answering", "velmora.wasm", "silent"], ["pictures-2x.pack missing", "pictures-2x.pack", 404],
-    ["pictures-2x.pack stalled", "pictures-2x.pack", "stall"]]) {
+  for (const [name, answer] of [["page.js", 404], ["page.js", "silent"], ["velmora.js", 404], ["velmora.js", "stall"], ["velmora.wasm", 404],
+    ["velmora.wasm", "half"], ["velmora.wasm", "stall"], ["velmora.wasm", "silent"], ["pictures-2x.pack", 404], ["pictures-2x.pack", "stall"]]) {
+    const what = `${name} ${{ 404: "missing", silent: "never answering", stall: "stalled", half: "truncated" }[answer]}`;
     const page = await browser.newPage();
     await page.setViewport(PHONE);
     await page.evaluateOnNewDocument(() => { window.velmoraStallMs = 1500; });
@@ -455,13 +453,12 @@ async function failuresSaySo() {
       poster: document.getElementById("poster").complete && !document.getElementById("poster").hidden,
       backing: document.querySelector("#stage canvas")?.width }));
     stalled.clear();
-    if (name.endsWith(".pack")) {
+    if (name.endsWith(".pack"))
       check(outcome === "card" && shown.backing === 666, `with ${what} the card still starts, at 2x (${outcome}, ${shown.backing})`);
-    } else {
+    else
       check(outcome === "trouble" && shown.button === "Try again" && shown.poster && Date.now() - started < 6000 &&
             !/Error|[45]\d\d|\.js|\.wasm|http/.test(shown.text),
             `with ${what} the page says so in a sentence over the poster, with Try again (${outcome}: ${shown.text.replace(/\s+/g, " ")})`);
-    }
     if (what === "velmora.wasm stalled") {
       page.removeAllListeners("request");
       await page.setRequestInterception(false);
