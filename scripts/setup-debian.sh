@@ -38,7 +38,7 @@ bench_packages=(
   chromium
 )
 web_packages=(
-  emscripten python3-fonttools esbuild chromium
+  emscripten python3-fonttools python3-pil esbuild chromium
 )
 for group in "$@"; do
   case $group in

@@ -2,7 +2,9 @@
 # Builds the card for web browsers into build-web/site/: the page, its
 # script and the WebAssembly module, a static site any static host serves;
 # and the same card as one file, build-web/velmora-card.html, which plays
-# from the disk.
+# from the disk. The page's poster (the card's first frame, shown before the
+# module has drawn it) is made by the native program on the headless
+# backend (tools/pictures, in build/) and put into the site as WebP.
 # With VELMORA_SITE_URL=https://... (where the site will be served) the link
 # preview's addresses in the page are absolute, as sites that show link
 # previews require.
@@ -20,6 +22,11 @@ emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=MinSizeRel \
   -DVELMORA_SITE_URL="${VELMORA_SITE_URL:-}" >/dev/null
 cmake --build build-web -j "${WEB_JOBS:-2}"
 site=build-web/site
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELMORA_TOOLS=ON >/dev/null
+cmake --build build -j "${WEB_JOBS:-2}" --target velmora_pictures
+rm -rf build-web/poster
+./build/tools/pictures/velmora_pictures --poster build-web/poster
+/usr/bin/python3 tools/web/poster_webp.py build-web/poster "$site"
 node tools/web/make_card_file.mjs "$site" build-web/velmora-card.html
 # What a static host sends, compressed as it would send it: all of it, and
 # what a 1x screen fetches for the card (everything but the 2x pictures,
@@ -31,7 +38,7 @@ while IFS= read -r f; do
   size=$(gz "$f")
   total=$((total + size))
   case $f in
-    */pictures-2x.pack | */licenses/* | */og-image.jpg | */icon-[0-9m]*.png | */apple-touch-icon.png | \
+    */pictures-2x.pack | */poster@2x.webp | */licenses/* | */og-image.jpg | */icon-[0-9m]*.png | */apple-touch-icon.png | \
     */write.* | */card_file.js) ;;
     *) first=$((first + size)) ;;
   esac

@@ -65,6 +65,7 @@ export async function assembleCardFile({ html, pageJs, velmoraJs, wasm, pictures
     .replace(/<link\b[^>]*\bhref="(?![a-z]+:)[^"]*"[^>]*>\s*/gi, "")
     .replace(/<script\b[^>]*\bsrc="(page|velmora)\.js"[^>]*>\s*<\/script>\s*/g, "")
     .replace(/<script\b[^>]*\bdata-site-only\b[^>]*>[\s\S]*?<\/script>\s*/g, "")
+    .replace(/<img\b[^>]*\bdata-site-only\b[^>]*>\s*/g, "")
     .replace(/<title>[^<]*<\/title>/, (title) => `<title>${escapeHtml(titleFor(clean, title.slice(7, -8)))}</title>`);
 
   // The page's script before the parts: a file cut short still runs it,

@@ -7,14 +7,72 @@ import { embeddedFile, runEmbeddedScript } from "./embedded.js";
 export const webAssemblySupported = () =>
   typeof WebAssembly === "object" && typeof WebAssembly.instantiate === "function";
 
-// A file beside the page, as bytes; fails on an HTTP error. A one-file card
-// holds its files inside the page and fetches nothing.
+// How long a file may keep the page waiting with nothing new: no answer,
+// or no bytes since the last ones. A page may set window.velmoraStallMs to
+// wait less (the browser test does).
+export const stallMs = () => (window.velmoraStallMs > 0 ? window.velmoraStallMs : 20000);
+
+export class StalledError extends Error {}
+
+// fetch, given up (its promise or its body's reading fails) when the host
+// has sent nothing new for stallMs(). The body is passed on as it arrives,
+// so that the module still compiles while it downloads.
+export const fetchWatched = async (url) => {
+  const control = new AbortController();
+  let timer = 0;
+  const wait = () => {
+    clearTimeout(timer);
+    timer = setTimeout(() => control.abort(new StalledError(`${url}: nothing arrived for ${stallMs()} ms`)), stallMs());
+  };
+  wait();
+  let response;
+  try {
+    response = await fetch(url, { signal: control.signal });
+  } catch (error) {
+    clearTimeout(timer);
+    throw control.signal.aborted ? control.signal.reason : error;
+  }
+  if (!response.ok) {
+    clearTimeout(timer);
+    throw new Error(`${url}: ${response.status} ${response.statusText}`);
+  }
+  if (!response.body) {
+    clearTimeout(timer);
+    return response;
+  }
+  wait();
+  const reader = response.body.getReader();
+  const body = new ReadableStream({
+    async pull(into) {
+      let part;
+      try {
+        part = await reader.read();
+      } catch (error) {
+        clearTimeout(timer);
+        throw control.signal.aborted ? control.signal.reason : error;
+      }
+      if (part.done) {
+        clearTimeout(timer);
+        into.close();
+      } else {
+        wait();
+        into.enqueue(part.value);
+      }
+    },
+    cancel(reason) {
+      clearTimeout(timer);
+      return reader.cancel(reason);
+    },
+  });
+  return new Response(body, { status: response.status, statusText: response.statusText, headers: response.headers });
+};
+
+// A file beside the page, as bytes; fails on an HTTP error or a stall. A
+// one-file card holds its files inside the page and fetches nothing.
 export const fetchBytes = async (url) => {
   const inside = embeddedFile(url);
   if (inside) return inside;
-  const response = await fetch(url);
-  if (!response.ok) throw new Error(`${url}: ${response.status} ${response.statusText}`);
-  return response.arrayBuffer();
+  return (await fetchWatched(url)).arrayBuffer();
 };
 
 // Compiled while it downloads where the browser can; a server that sends
@@ -25,24 +83,29 @@ export const compileModule = async (url) => {
   if (inside) return WebAssembly.compile(await inside);
   if (typeof WebAssembly.compileStreaming === "function") {
     try {
-      return await WebAssembly.compileStreaming(
-        fetch(url).then((response) => {
-          if (!response.ok) throw new Error(`${url}: ${response.status} ${response.statusText}`);
-          return response;
-        }),
-      );
+      return await WebAssembly.compileStreaming(fetchWatched(url));
     } catch (error) {
-      if (error.message.startsWith(`${url}: `)) throw error;
+      // Only a server's wrong type is worth a second download.
+      if (!(error instanceof TypeError) || !/MIME/i.test(error.message)) throw error;
     }
   }
   return WebAssembly.compile(await fetchBytes(url));
 };
 
-// Makes velmora.js's VelmoraCard available: the site loads it with the
-// page; a one-file card runs it from inside the page, once.
+// Makes velmora.js's VelmoraCard available, once: the site fetches it (so
+// that a stall is noticed) and runs it in the page; a one-file card runs
+// it from inside the page.
 let scriptRun = null;
 export const loadCardScript = () => {
-  scriptRun ??= runEmbeddedScript("velmora.js") ?? Promise.resolve();
+  scriptRun ??=
+    runEmbeddedScript("velmora.js") ??
+    fetchWatched("velmora.js")
+      .then((response) => response.text())
+      .then((text) => {
+        const script = document.createElement("script");
+        script.textContent = text;
+        document.body.appendChild(script);
+      });
   return scriptRun;
 };
 
@@ -73,7 +136,7 @@ export const startCard = (module, stage, on) => {
       }, on.failed);
       return {};
     },
-    onAbort: (what) => on.error?.(`The card stopped: ${what}`),
+    onAbort: (what) => on.failed?.(new Error(`The module stopped: ${what}`)),
     print: (text) => console.log(text),
     printErr: (text) => console.warn(text),
   };

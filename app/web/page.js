@@ -2,18 +2,28 @@
 // velmora.js loads, starts the card in the stage, says what went wrong in
 // one line, and offers to open the card again once it has been closed.
 // stage.js fits the stage, loader.js fetches, compiles and starts.
+// index.html shows the card's first frame as a picture (#poster) until the
+// program draws it, and has the sentence for a card that cannot be loaded
+// (#trouble, window.velmoraTrouble), which it also shows itself if this
+// script never runs.
 import { cardFileProblem } from "./embedded.js";
 import { compileModule, loadCardScript, startCard, webAssemblySupported } from "./loader.js";
 import { Stage } from "./stage.js";
 import { startWords } from "./words_page.js";
 
+window.velmoraCheckIn?.();
+
 // The sender's words around the card: a new set (the write page's preview
 // changes the address as the sender types) lays the stage out again.
+const poster = document.getElementById("poster");
 const arrange = startWords(document, () => stage.fit());
-const stage = new Stage(document.getElementById("stage"), arrange);
+const stage = new Stage(document.getElementById("stage"), arrange, poster);
+stage.fit();
 const reopen = document.getElementById("reopen");
 const message = document.getElementById("message");
-const bench = /(^|[#&])bench\b/.test(location.hash);
+// The fragment's keys: "#bench", or "bench" among "&"-separated keys.
+const fragmentKeys = new Set(location.hash.replace(/^#/, "").split("&").map((part) => part.split("=")[0]));
+const bench = fragmentKeys.has("bench");
 const scriptStarted = performance.now();
 // The tap that ends the card is followed by the browser's click at the
 // same place, where the control now is: it must not open the card again.
@@ -29,22 +39,28 @@ const say = (text) => {
   message.hidden = false;
 };
 
+// What went wrong goes to the console; the page says one plain sentence
+// and offers to try again (index.html's #trouble).
 const failed = (error) => {
   console.error(error);
-  say(cardFileProblem(error) ?? `The card could not be started (${error?.message ?? error}).`);
+  const line = cardFileProblem(error);
+  if (line) say(line);
+  else if (window.velmoraTrouble) window.velmoraTrouble();
+  else say("The card could not be opened just now. Please reload the page.");
 };
 
 const start = async (compiled) => {
   reopen.hidden = true;
   message.hidden = true;
   try {
+    await window.velmoraPosterArrived;
     await loadCardScript();
   } catch (error) {
     failed(error);
     return;
   }
   if (typeof window.VelmoraCard !== "function") {
-    say("The card could not be loaded. Please reload the page.");
+    failed(new Error("velmora.js did not define VelmoraCard"));
     return;
   }
   compiled.then((module) => {
@@ -52,8 +68,13 @@ const start = async (compiled) => {
       instantiated: () => {
         if (!moduleReady) moduleReady = performance.now();
       },
+      // The program's first frame is the poster's picture: it takes its place.
       firstFrame: () => {
         if (!firstFrame) firstFrame = performance.now();
+        if (poster) poster.hidden = true;
+        // A page that gave up waiting for a file that came after all.
+        document.documentElement.classList.remove("trouble");
+        document.getElementById("trouble").hidden = true;
       },
       error: say,
       failed,
@@ -83,7 +104,12 @@ const reportFigures = () => {
 if (!webAssemblySupported()) {
   say("This card needs a browser with WebAssembly; please open it in a current browser.");
 } else {
-  const compiled = compileModule("velmora.wasm");
+  // The poster comes first (index.html); then the module, compiled while
+  // it downloads, and its script beside it.
+  const compiled = Promise.resolve(window.velmoraPosterArrived).then(() => {
+    loadCardScript().catch(() => {}); // reported when the card starts
+    return compileModule("velmora.wasm");
+  });
   compiled.catch(() => {}); // reported when the card starts
   // A fault while the module starts, outside the promises, still leaves a
   // line in the page rather than a blank one.
@@ -93,8 +119,7 @@ if (!webAssemblySupported()) {
   reopen.addEventListener("click", () => {
     if (performance.now() - reopenShown >= REOPEN_GUARD_MS) start(compiled);
   });
-  // velmora.js, deferred after this module, has run by then: a module
-  // script runs, as a deferred one does, before DOMContentLoaded.
+  // A module script runs once the page is read, before DOMContentLoaded.
   document.addEventListener("DOMContentLoaded", () => start(compiled));
   if (bench) reportFigures();
 }

@@ -35,7 +35,9 @@ const inStrip = (x, y) => x >= STRIP.x0 && x < STRIP.x1 && y >= STRIP.y0 && y < 
 
 const types = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm",
                 ".ico": "image/x-icon", ".pack": "application/octet-stream", ".png": "image/png",
-                ".jpg": "image/jpeg", ".webmanifest": "application/manifest+json" };
+                ".jpg": "image/jpeg", ".webmanifest": "application/manifest+json", ".webp": "image/webp" };
+const stalled = new Set();  // addresses answered with headers and a first part, then nothing
+const held = [];            // their responses, ended when the test ends
 const requests = [];
 const everyRequest = [];  // each request's address and body, to look for the sender's words in
 const server = http.createServer((req, res) => {
@@ -51,6 +53,11 @@ const server = http.createServer((req, res) => {
     return;
   }
   res.writeHead(200, { "Content-Type": types[path.extname(file)] || "application/octet-stream" });
+  if (stalled.has(url.pathname)) {
+    res.write(readFileSync(file).subarray(0, 1024));
+    held.push(res);
+    return;
+  }
   res.end(readFileSync(file));
 });
 await new Promise((r) => server.listen(0, "127.0.0.1", r));
@@ -437,6 +444,146 @@ async function reducedMotion(cardRef) {
   await page.close();
 }
 
+// ------------------------------------------- phones, first sight, failures
+
+const PHONE = { width: 412, height: 823, deviceScaleFactor: 2, isMobile: true, hasTouch: true };
+
+// A drag on the backdrop of a phone leaves the page where it is: nothing
+// is wider or taller than the viewport; the message box still scrolls by
+// touch; "bench" inside the words is no fragment key.
+async function phoneDrag() {
+  const page = await browser.newPage();
+  await page.setViewport(PHONE);
+  await page.goto(`${origin}/index.html#to=Mum&message=${encodeURIComponent("bench ".repeat(80))}&from=Anna`);
+  await page.waitForFunction(() => document.querySelector("#stage canvas")?.style.display === "block", { timeout: 10000 });
+  const drag = async (x0, y0, x1, y1) => {
+    const touch = await page.touchscreen.touchStart(x0, y0);
+    for (let i = 1; i <= 8; i++) await touch.move(x0 + ((x1 - x0) * i) / 8, y0 + ((y1 - y0) * i) / 8);
+    await touch.end();
+    await sleep(400);
+  };
+  const where = () => page.evaluate(() => ({ sx: document.scrollingElement.scrollLeft, sy: document.scrollingElement.scrollTop,
+    vx: visualViewport.offsetLeft, vy: visualViewport.offsetTop, zoom: visualViewport.scale, width: innerWidth,
+    wide: document.documentElement.scrollWidth, scrolled: document.getElementById("words-message").scrollTop,
+    card: document.querySelector("#stage canvas").getBoundingClientRect().toJSON(), title: document.title }));
+  await drag(20, 800, 400, 40);  // bottom left corner to top right, over the backdrop
+  await drag(400, 300, 10, 700);
+  const after = await where();
+  check(after.sx === 0 && after.sy === 0 && after.vx === 0 && after.vy === 0 && after.zoom === 1 && after.width === 412 &&
+        after.wide === 412 && after.card.left >= 0 && after.card.right <= 412 && after.card.top >= 0,
+        `a touch drag on a 412 x 823 phone pans nothing: the card stays in view (${JSON.stringify(after)})`);
+  await page.setViewport({ ...PHONE, width: 823, height: 412 });  // turned, where the message box scrolls
+  await sleep(300);
+  const turned = await where();
+  const box = await page.$eval("#words-message", (e) => e.getBoundingClientRect().toJSON());
+  await drag(box.left + box.width / 2, box.bottom - 5, box.left + box.width / 2, box.top + 5);
+  check(turned.wide === 823 && (await where()).scrolled > 0 && !/first_frame_ms/.test(after.title),
+        "the message box scrolls by touch, and \"bench\" in the message is no fragment key");
+  await page.close();
+}
+
+// Before the module arrives the page shows the card's first frame as a
+// picture, where the card will be, with the glow's centre on it; the
+// program's first frame equals the tool's picture and replaces it in place.
+async function posterFirst(dpr) {
+  const page = await browser.newPage();
+  await page.setViewport({ ...PHONE, deviceScaleFactor: dpr });
+  await page.setRequestInterception(true);
+  let release;
+  const module = new Promise((r) => (release = r));
+  page.on("request", (r) => (r.url().endsWith(".wasm") ? module.then(() => r.continue()) : r.continue()));
+  await page.evaluateOnNewDocument(() => {
+    window.base64 = (d) => {
+      let s = "";
+      for (let i = 0; i < d.length; i += 0x8000) s += String.fromCharCode(...d.subarray(i, i + 0x8000));
+      return btoa(s);
+    };
+    // The canvas at the moment the poster goes: the program's first frame.
+    new MutationObserver(() => {
+      const poster = document.getElementById("poster"), canvas = document.querySelector("#stage canvas");
+      if (!poster?.hidden || window.firstFrame || !canvas) return;
+      const d = canvas.getContext("2d").getImageData(0, 0, canvas.width, canvas.height).data;
+      window.firstFrame = { box: canvas.getBoundingClientRect().toJSON(), bw: canvas.width, bh: canvas.height, pixels: window.base64(d) };
+    }).observe(document, { subtree: true, attributes: true, attributeFilter: ["hidden"] });
+  });
+  requests.length = 0;
+  await page.goto(`${origin}/index.html`);
+  await page.waitForFunction(() => document.getElementById("poster").complete, { timeout: 5000 });
+  await sleep(300);
+  const fetched = [...requests];
+  const poster = await page.evaluate(async () => {
+    const img = document.getElementById("poster"), r = img.getBoundingClientRect(), style = getComputedStyle(document.documentElement);
+    const image = await createImageBitmap(await (await fetch(img.currentSrc)).blob());
+    const c = new OffscreenCanvas(image.width, image.height), g = c.getContext("2d");
+    g.drawImage(image, 0, 0);
+    const d = g.getImageData(0, 0, c.width, c.height).data;
+    return { box: r.toJSON(), natural: c.width, pixels: window.base64(d), canvases: document.querySelectorAll("#stage canvas").length,
+             glow: [parseFloat(style.getPropertyValue("--card-x")), parseFloat(style.getPropertyValue("--card-y"))] };
+  });
+  check(poster.canvases === 0 && poster.natural === 333 * dpr && poster.box.width === 333 &&
+        Math.abs(poster.box.left + poster.box.width / 2 - poster.glow[0]) <= 1 && Math.abs(poster.box.top + poster.box.height / 2 - poster.glow[1]) <= 1 &&
+        fetched.filter((r) => r.includes("poster")).length === 1,
+        `at ${dpr}x the poster shows before the module, alone of its two sizes, with the glow centred on it (${JSON.stringify(poster.box)}, ${fetched})`);
+  release();
+  await page.waitForFunction(() => window.firstFrame, { timeout: 10000 });
+  const first = await page.evaluate(() => window.firstFrame);
+  const ref = await decodePng(page, reference(dpr === 1 ? "poster.png" : "poster@2x.png"));
+  const exact = differences(first, ref, 0, 0, () => true);
+  const a = bytes(first.pixels), b = bytes(poster.pixels);
+  let off = 0;
+  for (let i = 0; i < a.length; i++) if (Math.abs(a[i] - b[i]) > 24) off++;
+  check(exact.length === 0 && Math.abs(first.box.left - poster.box.left) < 0.01 && Math.abs(first.box.top - poster.box.top) < 0.01 &&
+        off < a.length / 500, `at ${dpr}x the program's first frame is the tool's poster exactly (${exact.length} differ), ` +
+        `the WebP within its loss (${off} channels off by more than 24), at the poster's place`);
+  check(dpr === 1 || requests.filter((r) => r.endsWith("pictures-2x.pack")).length === 1,
+        "the program takes the pictures drawn at twice the size from the page's early download, fetched once");
+  await page.close();
+}
+
+// A file of the site missing, damaged or stalled: one sentence and a way to
+// try again over the poster, in the time a file may keep the page waiting
+// (shortened for the test); never the error's own text. The pictures drawn
+// at twice the size are not needed to start: without them the card starts.
+async function failuresSaySo() {
+  const wasm = readFileSync(path.join(site, "velmora.wasm"));
+  for (const [name, answer] of [["page.js", 404], ["page.js", "silent"], ["velmora.js", 404], ["velmora.js", "stall"], ["velmora.wasm", 404],
+    ["velmora.wasm", "half"], ["velmora.wasm", "stall"], ["velmora.wasm", "silent"], ["pictures-2x.pack", 404], ["pictures-2x.pack", "stall"]]) {
+    const what = `${name} ${{ 404: "missing", silent: "never answering", stall: "stalled", half: "truncated" }[answer]}`;
+    const page = await browser.newPage();
+    await page.setViewport(PHONE);
+    await page.evaluateOnNewDocument(() => { window.velmoraStallMs = 1500; });
+    if (answer === "stall") stalled.add(`/${name}`);
+    await page.setRequestInterception(true);
+    page.on("request", (r) => {
+      if (!r.url().endsWith(`/${name}`) || answer === "stall") r.continue();
+      else if (answer === 404) r.respond({ status: 404, body: "" });
+      else if (answer === "half") r.respond({ status: 200, contentType: "application/wasm", body: wasm.subarray(0, wasm.length >> 1) });
+    });
+    page.goto(`${origin}/index.html`).catch(() => {});  // a page.js that never comes holds the page's load
+    const started = Date.now();
+    const outcome = await page.waitForFunction(() => (!document.getElementById("trouble").hidden && "trouble") ||
+      (document.querySelector("#stage canvas")?.style.display === "block" && "card"), { timeout: 8000 }).then((h) => h.jsonValue(), () => "nothing");
+    const shown = await page.evaluate(() => ({ text: document.body.innerText, button: document.querySelector("#trouble button")?.textContent,
+      poster: document.getElementById("poster").complete && !document.getElementById("poster").hidden,
+      backing: document.querySelector("#stage canvas")?.width }));
+    stalled.clear();
+    if (name.endsWith(".pack"))
+      check(outcome === "card" && shown.backing === 666, `with ${what} the card still starts, at 2x (${outcome}, ${shown.backing})`);
+    else
+      check(outcome === "trouble" && shown.button === "Try again" && shown.poster && Date.now() - started < 6000 &&
+            !/Error|[45]\d\d|\.js|\.wasm|http/.test(shown.text),
+            `with ${what} the page says so in a sentence over the poster, with Try again (${outcome}: ${shown.text.replace(/\s+/g, " ")})`);
+    if (what === "velmora.wasm stalled") {
+      page.removeAllListeners("request");
+      await page.setRequestInterception(false);
+      await Promise.all([page.waitForNavigation(), page.click("#trouble button")]);
+      await page.waitForFunction(() => document.querySelector("#stage canvas")?.style.display === "block", { timeout: 10000 })
+        .then(() => check(true, "Try again loads the card once the module arrives"), () => check(false, "Try again loads the card"));
+    }
+    await page.close();
+  }
+}
+
 try {
   // ------------------------------------------------ a 1x desktop screen
   const page = await open({ width: 800, height: 600, deviceScaleFactor: 1 });
@@ -623,16 +770,21 @@ try {
     const page = await browser.newPage();
     await prepare(page);
     await page.goto(`${origin}/index.html`);
-    const line = await page.waitForFunction(() => !document.getElementById("message").hidden &&
-      document.getElementById("message").textContent, { timeout: 5000 }).then((h) => h.jsonValue(), () => "");
+    const line = await page.waitForFunction(() => [...document.querySelectorAll("#message, #trouble")].find((e) => !e.hidden)?.innerText,
+                                            { timeout: 5000 }).then((h) => h.jsonValue(), () => "");
     check(/WebAssembly|could not/.test(line), `${what} the page says so (${line})`);
     await page.close();
   }
 
+  await phoneDrag();
+  await posterFirst(1);
+  await posterFirst(2);
+  await failuresSaySo();
   await previewAndIcons();
   await hostileWords();
   await fromTheDisk(await writeAndSend());
 } finally {
+  for (const res of held) res.destroy();
   await browser.close();
   server.close();
   rmSync(scratch, { recursive: true, force: true });

@@ -4,11 +4,15 @@
 // cut to their window shapes (transparent outside).
 //
 // Usage: velmora_pictures <output folder> [frames per second]
+//        velmora_pictures --poster <output folder>
 // Writes card.png, about.png and show/NNNN.png with show/frames.txt (one
 // "file milliseconds show-seconds" line a frame), which
 // tools/pictures/assemble.py turns into the README's animation; and
 // og-image.jpg, the picture a shared link to the web card shows: the card
-// at rest on the web page's backdrop, 1200 x 630.
+// at rest on the web page's backdrop, 1200 x 630. With --poster it writes
+// only poster.png and poster@2x.png: the card window's very first frame at
+// device scale 1 and 2, which the web page shows until the module has
+// drawn that same frame.
 #include <cerrno>
 #include <algorithm>
 #include <cmath>
@@ -41,7 +45,7 @@ using rt::platform::HeadlessWindow;
 // starts it; the caller moves the virtual clock and clicks.
 class Run {
 public:
-    Run() : session_(HeadlessOptions{}) {
+    explicit Run(HeadlessOptions options = {}) : session_(options) {
         session_.start([this](rt::platform::Platform& platform) {
             rt::Application app(platform, rt::ApplicationOptions{.title = "Velmora"});
             velmora::Program program(app);
@@ -168,6 +172,16 @@ void writeLinkPreview(const fs::path& folder) {
         throw std::runtime_error("cannot write " + path.string() + ": " + std::strerror(errno));
 }
 
+// The card window as the program presents its very first frame, before
+// the clock moves, at device scale 1 and 2.
+void writePosters(const fs::path& folder) {
+    for (const int scale : {1, 2}) {
+        Run run(HeadlessOptions{.dpi = 96.0 * scale, .scale = scale});
+        if (run.cardWindow().presents == 0) throw std::runtime_error("the card presented no first frame");
+        writePng(folder / (scale == 1 ? "poster.png" : "poster@2x.png"), cardPicture(run));
+    }
+}
+
 // The About window over the card, as the desktop shows them: a click on the
 // card face shows the two buttons, a click on the question mark opens it.
 void writeAbout(const fs::path& folder) {
@@ -225,8 +239,19 @@ void writeShow(const fs::path& folder, int fps) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--poster") == 0) {
+        try {
+            fs::create_directories(argv[2]);
+            writePosters(argv[2]);
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "velmora_pictures: %s\n", e.what());
+            return 1;
+        }
+        return 0;
+    }
     if (argc < 2 || argc > 3) {
-        std::fprintf(stderr, "usage: %s <output folder> [frames per second]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s <output folder> [frames per second]\n       %s --poster <output folder>\n",
+                     argv[0], argv[0]);
         return 2;
     }
     const int fps = argc == 3 ? std::atoi(argv[2]) : 10;
@@ -240,6 +265,7 @@ int main(int argc, char** argv) {
         writeCard(folder);
         writeAbout(folder);
         writeLinkPreview(folder);
+        writePosters(folder);
         writeShow(folder, fps);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "velmora_pictures: %s\n", e.what());
