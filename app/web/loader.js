@@ -15,8 +15,11 @@ export const stallMs = () => (window.velmoraStallMs > 0 ? window.velmoraStallMs 
 export class StalledError extends Error {}
 
 // fetch, given up (its promise or its body's reading fails) when the host
-// has sent nothing new for stallMs(). The body is passed on as it arrives,
-// so that the module still compiles while it downloads.
+// has sent nothing new for stallMs(). The response goes on as the host sent
+// it, so that the module still compiles while it downloads and the browser
+// can keep the compiled module for the next visit (it does so only for a
+// response of its own, with its address); a copy of its body, read and let
+// go as it comes, tells whether bytes still arrive.
 export const fetchWatched = async (url) => {
   const control = new AbortController();
   let timer = 0;
@@ -41,30 +44,20 @@ export const fetchWatched = async (url) => {
     return response;
   }
   wait();
-  const reader = response.body.getReader();
-  const body = new ReadableStream({
-    async pull(into) {
-      let part;
-      try {
-        part = await reader.read();
-      } catch (error) {
-        clearTimeout(timer);
-        throw control.signal.aborted ? control.signal.reason : error;
-      }
-      if (part.done) {
-        clearTimeout(timer);
-        into.close();
-      } else {
+  const watcher = response.clone().body.getReader();
+  (async () => {
+    try {
+      for (;;) {
+        const { done } = await watcher.read();
+        if (done) break;
         wait();
-        into.enqueue(part.value);
       }
-    },
-    cancel(reason) {
-      clearTimeout(timer);
-      return reader.cancel(reason);
-    },
-  });
-  return new Response(body, { status: response.status, statusText: response.statusText, headers: response.headers });
+    } catch {
+      // Aborted or broken: whoever reads the response is told.
+    }
+    clearTimeout(timer);
+  })();
+  return response;
 };
 
 // A file beside the page, as bytes; fails on an HTTP error or a stall. A

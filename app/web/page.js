@@ -50,6 +50,9 @@ const failed = (error) => {
 };
 
 const start = async (compiled) => {
+  // Opened again from the keyboard, the card takes the focus the control
+  // had once it shows.
+  const focusCard = document.activeElement === reopen;
   reopen.hidden = true;
   message.hidden = true;
   try {
@@ -72,6 +75,9 @@ const start = async (compiled) => {
       firstFrame: () => {
         if (!firstFrame) firstFrame = performance.now();
         if (poster) poster.hidden = true;
+        // The program shows the window right after its first frame, before
+        // it next waits: the canvas can take the focus from then on.
+        if (focusCard) setTimeout(() => stage.element.querySelector("canvas[tabindex]")?.focus({ preventScroll: true }));
         // A page that gave up waiting for a file that came after all.
         document.documentElement.classList.remove("trouble");
         document.getElementById("trouble").hidden = true;

@@ -419,7 +419,8 @@ async function keyboardOnly() {
     await axeClean(page, "after the card has ended");
     await sleep(600);
     await key("Enter");
-    await waitFor(page, "Enter opens the card again", () => document.querySelector("#stage canvas")?.style.display === "block");
+    if (await waitFor(page, "Enter opens the card again", () => document.querySelector("#stage canvas")?.style.display === "block"))
+      check((await focused(page)) === `img:${CARD}`, "the card opened again has the focus");
   }
   await page.close();
 }
