@@ -10,8 +10,10 @@
 #   bench     also the web browser that bench/measure_presentation.sh -b runs
 #             the show's web page in, as a reference for the card's cost
 #   web       also what scripts/web.sh needs to build the card for browsers
-#             (emscripten, and fonttools to cut the faces down), and the
-#             browser and node its test runs in
+#             (emscripten, fonttools to cut the faces down, esbuild to bundle
+#             the page's modules, PIL for the first-frame picture), and the
+#             browsers (chromium, and firefox-esr for the one-file card) and
+#             node its test runs in
 set -euo pipefail
 
 packages=(
@@ -38,7 +40,7 @@ bench_packages=(
   chromium
 )
 web_packages=(
-  emscripten python3-fonttools python3-pil esbuild chromium
+  emscripten python3-fonttools python3-pil esbuild chromium firefox-esr
 )
 for group in "$@"; do
   case $group in
