@@ -85,7 +85,11 @@ function(velmora_web_site)
     # should hold no more than it uses.
     -sALLOW_MEMORY_GROWTH -sINITIAL_MEMORY=2MB -sTOTAL_STACK=256KB -sASYNCIFY_STACK_SIZE=65536
     -sEXPORTED_RUNTIME_METHODS=[]
-    -sTEXTDECODER=2 -sMIN_CHROME_VERSION=80 -sMIN_FIREFOX_VERSION=78 -sMIN_SAFARI_VERSION=140000)
+    -sTEXTDECODER=2 -sMIN_CHROME_VERSION=80 -sMIN_FIREFOX_VERSION=78 -sMIN_SAFARI_VERSION=140000
+    # Linked at -Os, not -Oz: at -Oz emscripten links its size-built C
+    # library, whose memcpy and memmove copy a byte at a time, and the
+    # compositor moves the whole card face with them on every shake tick.
+    -Os)
 
   # The site's address, for the link preview's absolute addresses
   # (VELMORA_SITE_URL=https://... bash scripts/web.sh); empty leaves them
