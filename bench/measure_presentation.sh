@@ -10,8 +10,9 @@
 # thread ran, /proc/<pid>/task/*/schedstat), the wake-ups per second of the
 # card, the X server and the loop (voluntary + involuntary context switches,
 # /proc/<pid>/task/*/status), and the bytes per second the card sent to the X
-# server (wchar of /proc/<pid>/io). At the end of each run it reads the
-# card's proportional set size (Pss of /proc/<pid>/smaps_rollup). Then the
+# server (wchar of /proc/<pid>/io). It reads the card's proportional set
+# size (Pss of /proc/<pid>/smaps_rollup) 30 s after start (the memory_30s
+# line) and at the end of each run (the memory line). Then the
 # card is closed and bench/present_loop.cpp, when built beside the wait loop,
 # runs alone on the same X server for 7 s: the floor for the shake, a program
 # that only presents a window of the card's size whole as often as the shake
@@ -78,7 +79,7 @@ while getopts "n:x:b:w:" option; do
         x) xargs_extra=$OPTARG ;;
         b) browser=$OPTARG ;;
         w) site=$OPTARG ;;
-        *) sed -n '21,34p' "$0" >&2; exit 2 ;;
+        *) sed -n '22,35p' "$0" >&2; exit 2 ;;
     esac
 done
 shift $((OPTIND - 1))
@@ -86,7 +87,7 @@ if [[ -n "$browser" ]]; then
     # The card's executable may be given, as in the card's command line; the
     # browser runs the page in its place.
     if [[ $# -lt 1 || $# -gt 2 || ! -x "${!#}" ]]; then
-        sed -n '21,34p' "$0" >&2
+        sed -n '22,35p' "$0" >&2
         exit 2
     fi
     LOOP=$(readlink -f "${!#}")
@@ -103,7 +104,7 @@ if [[ -n "$browser" ]]; then
     fi
     E2E_ARTIFACTS=${E2E_ARTIFACTS:-$(dirname "$LOOP")/e2e-artifacts/measure_presentation_browser}
 elif [[ $# -ne 2 || ! -x "$2" ]]; then
-    sed -n '21,34p' "$0" >&2
+    sed -n '22,35p' "$0" >&2
     exit 2
 else
     LOOP=$(readlink -f "$2")
@@ -365,12 +366,22 @@ one_run() {
     sample shake_start
     wait_until_second 25
     sample shake_end
+    # The memory 30 s after start, between the shake and the flicker, when
+    # the show has drawn everything it will draw but the greeting panel.
+    local at30
+    wait_until_second 30
+    if [[ -n "$browser" ]]; then
+        at30=$(browser_memory)
+    else
+        at30="memory pss_kb=$(awk '/^Pss:/ { print $2 }' "/proc/$APP_PID/smaps_rollup")"
+    fi
     wait_until_second 36
     sample flicker_start
     wait_until_second 56
     sample flicker_end
     span shake_start shake_end shake
     span flicker_start flicker_end flicker
+    echo "${at30/memory/memory_30s}"
     if [[ -n "$browser" ]]; then
         browser_memory
         # The page's own figures, from its title (see "bench" in the pages);

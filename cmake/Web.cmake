@@ -83,10 +83,16 @@ function(velmora_web_site)
     -sEXPORTED_FUNCTIONS=_main,_velmora_web_pointer,_velmora_web_visibility
     -sMODULARIZE -sEXPORT_NAME=VelmoraCard -sENVIRONMENT=web
     # The memory starts small and grows with what the show decodes: a page
-    # should hold no more than it uses.
-    -sALLOW_MEMORY_GROWTH -sINITIAL_MEMORY=2MB -sTOTAL_STACK=256KB -sASYNCIFY_STACK_SIZE=65536
+    # should hold no more than it uses. It never shrinks, so it grows by
+    # what is asked only, not by a fifth more as emscripten would: its size
+    # stays the show's peak.
+    -sALLOW_MEMORY_GROWTH -sMEMORY_GROWTH_GEOMETRIC_STEP=0 -sINITIAL_MEMORY=2MB -sTOTAL_STACK=256KB -sASYNCIFY_STACK_SIZE=65536
     -sEXPORTED_RUNTIME_METHODS=[]
-    -sTEXTDECODER=2 -sMIN_CHROME_VERSION=80 -sMIN_FIREFOX_VERSION=78 -sMIN_SAFARI_VERSION=140000)
+    -sTEXTDECODER=2 -sMIN_CHROME_VERSION=80 -sMIN_FIREFOX_VERSION=78 -sMIN_SAFARI_VERSION=140000
+    # Linked at -Os, not -Oz: at -Oz emscripten links its size-built C
+    # library, whose memcpy and memmove copy a byte at a time, and the
+    # compositor moves the whole card face with them on every shake tick.
+    -Os)
 
   # The site's address, for the link preview's absolute addresses
   # (VELMORA_SITE_URL=https://... bash scripts/web.sh); empty leaves them

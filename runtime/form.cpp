@@ -231,9 +231,7 @@ void Form::compose() {
         paint(framebuffer_, area);
         presented_ = true;
     } else {
-        copyPixels(framebuffer_, area, beforePaint_);
-        paint(framebuffer_, area);
-        const Rect changed = changedBounds(framebuffer_, area, beforePaint_);
+        const Rect changed = paintCompared(area);
         const long whole = long(area.width) * area.height;
         lastCompared_ = area;
         comparesToSkip_ = long(changed.width) * changed.height * 10 >= whole * 9 ? kComparesToSkip : 0;
@@ -296,9 +294,7 @@ bool Form::composeMove() {
     exposed.clear();
     const auto repaint = [&](const Rect& r) {
         if (r.empty()) return;
-        copyPixels(framebuffer_, r, beforePaint_);
-        paint(framebuffer_, r);
-        const Rect changed = changedBounds(framebuffer_, r, beforePaint_);
+        const Rect changed = paintCompared(r);
         if (!changed.empty()) exposed.push_back(changed);
     };
     for (const Rect& r : strips) repaint(r);
@@ -307,6 +303,25 @@ bool Form::composeMove() {
     comparesToSkip_ = 0;
     app_.platform().presentMove(window_, framebuffer_, moved.offset(-dx, -dy), dx, dy, exposed);
     return true;
+}
+
+// Repaints the area in bands of whole rows, each kept before it is painted
+// and compared after, so the copy kept for comparing stays a band's size
+// however large the area (a whole window at twice the size would need
+// 2.4 MB). The result is the bounding box of the changed pixels, the same
+// as comparing the area at once.
+Rect Form::paintCompared(const Rect& area) {
+    const Rect a = area.intersect(framebuffer_.bounds());
+    if (a.empty()) return {};
+    const int rows = std::max(1, kCompareBandPixels / a.width);
+    Rect changed;
+    for (int y = a.y; y < a.bottom(); y += rows) {
+        const Rect band{a.x, y, a.width, std::min(rows, a.bottom() - y)};
+        copyPixels(framebuffer_, band, beforePaint_);
+        paint(framebuffer_, band);
+        changed = changed.unite(changedBounds(framebuffer_, band, beforePaint_));
+    }
+    return changed;
 }
 
 Bitmap Form::renderAll() const {

@@ -116,6 +116,10 @@ public:
     // Paints the whole window into a fresh bitmap of the framebuffer's size
     // (for tests and captures).
     Bitmap renderAll() const;
+    // A repaint is compared with what the window shows in bands of at most
+    // this many pixels: the most the compositor keeps for comparing.
+    static constexpr int kCompareBandPixels = 16384;
+    std::size_t comparePixelsKept() const { return beforePaint_.capacity(); }
 
     // The topmost visible, enabled control at a logical pixel, or null for
     // the window itself.
@@ -157,6 +161,9 @@ private:
     // paints only what the move cannot carry; false when the case is not
     // that simple and the whole dirty area must be painted.
     bool composeMove();
+    // Repaints an area of the framebuffer, returning the bounds of the
+    // pixels that changed.
+    Rect paintCompared(const Rect& area);
     // Paints into a device-sized target inside clip (device pixels).
     void paint(Bitmap& target, const Rect& clip) const;
     Rect logicalBounds() const { return {0, 0, outerPixelWidth(), outerPixelHeight()}; }
@@ -180,7 +187,7 @@ private:
     // The framebuffer holds what the window shows, so a repaint can be
     // compared with it and only the pixels that changed presented.
     bool presented_ = false;
-    std::vector<Pixel> beforePaint_;  // the dirty rectangle's pixels before the repaint
+    std::vector<Pixel> beforePaint_;  // a band of the repainted area's pixels before the repaint
     Rect lastCompared_;               // the area of the last comparison
     int comparesToSkip_ = 0;          // composes of that area to present whole, uncompared
     std::shared_ptr<const Region> shape_;

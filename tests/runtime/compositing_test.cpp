@@ -143,6 +143,38 @@ TEST(Compositing, PresentsOnlyTheDirtyRectangle) {
     EXPECT_EQ(d.window().presents, presents + 2);
 }
 
+// A repaint larger than the compositor's comparing band is compared band by
+// band: what is presented is still the bounding box of the changed pixels
+// across the bands, and the copy kept for comparing stays a band's size.
+TEST(Compositing, ALargeRepaintIsComparedInBoundedBands) {
+    for (const double dpi : {96.0, 192.0}) {
+        Desk d(dpi, 300, 200);
+        const int s = d.form.scale();
+        const float t = d.tpp();
+        PictureBox& face = d.box("Face", 0, 0, 300, 200, kBlue, /*autoRedraw=*/true);
+        const PictureRef pattern = makePicture(300, 200, patternAt);
+        face.PaintPicture(pattern, 0, 0);
+        d.form.Show();
+        const int presents = d.window().presents;
+        // The whole box is dirty; only two small spots far apart change.
+        const PictureRef spot = makePicture(4, 3, [](int, int) { return rgbPixel(1, 2, 3); });
+        face.PaintPicture(pattern, 0, 0);
+        face.PaintPicture(spot, 20 * t, 5 * t);
+        face.PaintPicture(spot, 250 * t, 180 * t);
+        d.form.compose();
+        EXPECT_EQ(d.window().presents, presents + 1) << dpi;
+        EXPECT_EQ(d.window().lastPresented, (Rect{20, 5, 234, 178}.scaled(s))) << dpi;
+        EXPECT_TRUE(d.window().screen == d.form.renderAll()) << dpi;
+        EXPECT_LE(d.form.comparePixelsKept(), std::size_t(Form::kCompareBandPixels)) << dpi;
+        // Nothing changed in any band: nothing is presented.
+        face.PaintPicture(pattern, 0, 0);
+        face.PaintPicture(spot, 20 * t, 5 * t);
+        face.PaintPicture(spot, 250 * t, 180 * t);
+        d.form.compose();
+        EXPECT_EQ(d.window().presents, presents + 1) << dpi;
+    }
+}
+
 // A picture box moved as it is gets carried: only strips, new drawing and
 // what lies in front are presented; the window shows a whole repaint.
 TEST(Compositing, AMovedPictureBoxIsCarriedAndOnlyTheRestPresented) {
