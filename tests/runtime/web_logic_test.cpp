@@ -190,19 +190,32 @@ std::vector<Event> drain(PointerInput& input, EventQueue& queue) {
     return events;
 }
 
-TEST(WebPointerInput, APressOnTheShapeIsTheCardsAndAClickFollowsItsRelease) {
+// The card (window 1, rounded) and About (window 2) at 1x, with the queue
+// and the pointer's state, for each pointer test; take() hands the input a
+// record as the page writes it.
+class WebPointerInput : public ::testing::Test {
+protected:
+    PointerOutcome take(PointerKind kind, double x, double y, double button = 0, double time = 1000,
+                        bool touch = false) {
+        return input.take(record(kind, x, y, button, time, touch), windows, queue);
+    }
+    std::vector<Event> drained() { return drain(input, queue); }
+
     const Region shape = rounded();
-    const Windows windows = twoWindows(shape);
+    Windows windows = twoWindows(shape);
     EventQueue queue;
-    PointerInput input(1);
+    PointerInput input{1};
+};
+
+TEST_F(WebPointerInput, APressOnTheShapeIsTheCardsAndAClickFollowsItsRelease) {
     // CSS pixels of the stage, with fractions: floored to device pixels.
-    auto outcome = input.take(record(PointerKind::pointerdown, 110.7, 115.2), windows, queue);
+    auto outcome = take(PointerKind::pointerdown, 110.7, 115.2);
     EXPECT_TRUE(outcome.taken);
     EXPECT_TRUE(outcome.queued);
     EXPECT_EQ(input.hovered(), 1u);
-    outcome = input.take(record(PointerKind::pointerup, 111, 116), windows, queue);
+    outcome = take(PointerKind::pointerup, 111, 116);
     EXPECT_TRUE(outcome.taken);
-    const auto events = drain(input, queue);
+    const auto events = drained();
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0].type, EventType::Press);
     EXPECT_EQ(events[0].window, 1u);
@@ -214,57 +227,44 @@ TEST(WebPointerInput, APressOnTheShapeIsTheCardsAndAClickFollowsItsRelease) {
     EXPECT_EQ(events[2].type, EventType::Click);
 }
 
-TEST(WebPointerInput, ThePointsAreScaledToDevicePixels) {
-    const Region shape = scaleRegion(rounded(), 2);
-    Windows windows;
-    windows[1].bounds = {200, 200, 80, 60};
-    windows[1].shape.set(&shape, 60);
-    windows[1].visible = true;
-    EventQueue queue;
-    PointerInput input(2);
-    EXPECT_TRUE(input.take(record(PointerKind::pointerdown, 120.3, 115.6, 2), windows, queue).taken);
-    const auto events = drain(input, queue);
+TEST_F(WebPointerInput, ThePointsAreScaledToDevicePixels) {
+    const Region sharpShape = scaleRegion(rounded(), 2);
+    Windows scaled;
+    scaled[1].bounds = {200, 200, 80, 60};
+    scaled[1].shape.set(&sharpShape, 60);
+    scaled[1].visible = true;
+    PointerInput sharp(2);
+    EXPECT_TRUE(sharp.take(record(PointerKind::pointerdown, 120.3, 115.6, 2), scaled, queue).taken);
+    const auto events = drain(sharp, queue);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events[0].x, 40);
     EXPECT_EQ(events[0].y, 31);
     EXPECT_EQ(events[0].button, 3);  // the DOM's secondary button
 }
 
-TEST(WebPointerInput, TheTransparentCornerAndOtherButtonsAreThePages) {
-    const Region shape = rounded();
-    const Windows windows = twoWindows(shape);
-    EventQueue queue;
-    PointerInput input(1);
-    EXPECT_FALSE(input.take(record(PointerKind::pointerdown, 100.5, 100.5), windows, queue).taken);
-    EXPECT_FALSE(input.take(record(PointerKind::pointerup, 100.5, 100.5), windows, queue).taken);
-    EXPECT_FALSE(input.take(record(PointerKind::pointerdown, 110, 115, 3), windows, queue).taken);
-    EXPECT_FALSE(input.take(record(PointerKind::contextmenu, 100, 100), windows, queue).taken);
-    EXPECT_TRUE(input.take(record(PointerKind::contextmenu, 110, 115), windows, queue).taken);
-    EXPECT_TRUE(drain(input, queue).empty());
+TEST_F(WebPointerInput, TheTransparentCornerAndOtherButtonsAreThePages) {
+    EXPECT_FALSE(take(PointerKind::pointerdown, 100.5, 100.5).taken);
+    EXPECT_FALSE(take(PointerKind::pointerup, 100.5, 100.5).taken);
+    EXPECT_FALSE(take(PointerKind::pointerdown, 110, 115, 3).taken);
+    EXPECT_FALSE(take(PointerKind::contextmenu, 100, 100).taken);
+    EXPECT_TRUE(take(PointerKind::contextmenu, 110, 115).taken);
+    EXPECT_TRUE(drained().empty());
 }
 
-TEST(WebPointerInput, APointNoScreenHasIsNobodys) {
-    const Region shape = rounded();
-    const Windows windows = twoWindows(shape);
-    EventQueue queue;
-    PointerInput input(1);
-    EXPECT_FALSE(input.take(record(PointerKind::pointerdown, std::nan(""), 115), windows, queue).taken);
-    EXPECT_FALSE(input.take(record(PointerKind::pointerdown, 110, 1e300), windows, queue).taken);
-    EXPECT_FALSE(input.take(record(PointerKind::pointermove, -1e30, 0), windows, queue).queued);
-    EXPECT_TRUE(drain(input, queue).empty());
+TEST_F(WebPointerInput, APointNoScreenHasIsNobodys) {
+    EXPECT_FALSE(take(PointerKind::pointerdown, std::nan(""), 115).taken);
+    EXPECT_FALSE(take(PointerKind::pointerdown, 110, 1e300).taken);
+    EXPECT_FALSE(take(PointerKind::pointermove, -1e30, 0).queued);
+    EXPECT_TRUE(drained().empty());
 }
 
-TEST(WebPointerInput, APressHoldsItsWindowAndAReleaseOutsideIsNoClick) {
-    const Region shape = rounded();
-    const Windows windows = twoWindows(shape);
-    EventQueue queue;
-    PointerInput input(1);
-    input.take(record(PointerKind::pointerdown, 110, 115), windows, queue);
+TEST_F(WebPointerInput, APressHoldsItsWindowAndAReleaseOutsideIsNoClick) {
+    take(PointerKind::pointerdown, 110, 115);
     // Over About, and past the card: the card still gets the moves.
-    EXPECT_FALSE(input.take(record(PointerKind::pointermove, 125, 115), windows, queue).taken);
-    input.take(record(PointerKind::pointermove, 300, 300), windows, queue);
-    input.take(record(PointerKind::pointerup, 300, 300), windows, queue);
-    const auto events = drain(input, queue);
+    EXPECT_FALSE(take(PointerKind::pointermove, 125, 115).taken);
+    take(PointerKind::pointermove, 300, 300);
+    take(PointerKind::pointerup, 300, 300);
+    const auto events = drained();
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[1].type, EventType::Move);  // the run of moves: the latest
     EXPECT_EQ(events[1].window, 1u);
@@ -272,31 +272,23 @@ TEST(WebPointerInput, APressHoldsItsWindowAndAReleaseOutsideIsNoClick) {
     EXPECT_EQ(events[2].type, EventType::Release);
 }
 
-TEST(WebPointerInput, ACancelReleasesWithoutAClick) {
-    const Region shape = rounded();
-    const Windows windows = twoWindows(shape);
-    EventQueue queue;
-    PointerInput input(1);
-    input.take(record(PointerKind::pointerdown, 110, 115), windows, queue);
-    EXPECT_TRUE(input.take(record(PointerKind::pointercancel, 110, 115), windows, queue).taken);
-    const auto events = drain(input, queue);
+TEST_F(WebPointerInput, ACancelReleasesWithoutAClick) {
+    take(PointerKind::pointerdown, 110, 115);
+    EXPECT_TRUE(take(PointerKind::pointercancel, 110, 115).taken);
+    const auto events = drained();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[1].type, EventType::Release);
 }
 
-TEST(WebPointerInput, MovesLeaveOneWindowForAnotherAndForThePage) {
-    const Region shape = rounded();
-    const Windows windows = twoWindows(shape);
-    EventQueue queue;
-    PointerInput input(1);
-    EXPECT_TRUE(input.take(record(PointerKind::pointermove, 110, 115), windows, queue).queued);
-    input.take(record(PointerKind::pointermove, 111, 115), windows, queue);
-    input.take(record(PointerKind::pointermove, 125, 115), windows, queue);
+TEST_F(WebPointerInput, MovesLeaveOneWindowForAnotherAndForThePage) {
+    EXPECT_TRUE(take(PointerKind::pointermove, 110, 115).queued);
+    take(PointerKind::pointermove, 111, 115);
+    take(PointerKind::pointermove, 125, 115);
     EXPECT_EQ(input.hovered(), 2u);
-    EXPECT_TRUE(input.take(record(PointerKind::pointermove, 500, 500), windows, queue).queued);
+    EXPECT_TRUE(take(PointerKind::pointermove, 500, 500).queued);
     EXPECT_EQ(input.hovered(), kNoWindow);
-    EXPECT_FALSE(input.take(record(PointerKind::pointermove, 501, 500), windows, queue).queued);
-    const auto events = drain(input, queue);
+    EXPECT_FALSE(take(PointerKind::pointermove, 501, 500).queued);
+    const auto events = drained();
     ASSERT_EQ(events.size(), 4u);
     EXPECT_EQ(events[0].type, EventType::Move);
     EXPECT_EQ(events[0].x, 11);  // the later of the two over the card
@@ -308,35 +300,27 @@ TEST(WebPointerInput, MovesLeaveOneWindowForAnotherAndForThePage) {
     EXPECT_EQ(events[3].window, 2u);
 }
 
-TEST(WebPointerInput, ADoubleTapWithinAFingertipIsADoubleClick) {
-    const Region shape = rounded();
-    const Windows windows = twoWindows(shape);
-    EventQueue queue;
-    PointerInput input(1);
-    input.take(record(PointerKind::pointerdown, 105, 115, 0, 1000, true), windows, queue);
-    input.take(record(PointerKind::pointerup, 105, 115, 0, 1050, true), windows, queue);
+TEST_F(WebPointerInput, ADoubleTapWithinAFingertipIsADoubleClick) {
+    take(PointerKind::pointerdown, 105, 115, 0, 1000, true);
+    take(PointerKind::pointerup, 105, 115, 0, 1050, true);
     // 12 pixels away: too far for a mouse's double-click, near enough for a finger.
-    input.take(record(PointerKind::pointerdown, 117, 115, 0, 1200, true), windows, queue);
-    input.take(record(PointerKind::pointerup, 117, 115, 0, 1250, true), windows, queue);
-    const auto events = drain(input, queue);
+    take(PointerKind::pointerdown, 117, 115, 0, 1200, true);
+    take(PointerKind::pointerup, 117, 115, 0, 1250, true);
+    const auto events = drained();
     ASSERT_EQ(events.size(), 6u);
     EXPECT_EQ(events[3].type, EventType::Press);
     EXPECT_EQ(events[4].type, EventType::DoubleClick);
 }
 
-TEST(WebPointerInput, AWindowGoneIsForgotten) {
-    const Region shape = rounded();
-    Windows windows = twoWindows(shape);
-    EventQueue queue;
-    PointerInput input(1);
-    input.take(record(PointerKind::pointerdown, 110, 115), windows, queue);
-    input.take(record(PointerKind::pointermove, 112, 115), windows, queue);
+TEST_F(WebPointerInput, AWindowGoneIsForgotten) {
+    take(PointerKind::pointerdown, 110, 115);
+    take(PointerKind::pointermove, 112, 115);
     windows.erase(1);
     queue.forget(1);
     input.forget(1);
     EXPECT_EQ(input.hovered(), kNoWindow);
-    EXPECT_FALSE(input.take(record(PointerKind::pointerup, 112, 115), windows, queue).taken);
-    EXPECT_TRUE(drain(input, queue).empty());
+    EXPECT_FALSE(take(PointerKind::pointerup, 112, 115).taken);
+    EXPECT_TRUE(drained().empty());
 }
 
 // ------------------------------------------------------------ the clock
