@@ -71,13 +71,23 @@ void HeadlessPlatform::setWindowShape(WindowHandle window, const Region* shape) 
     w.shape = shapeOf(shape);
 }
 
+namespace {
+
+// A window's screen at the frame's size: one of another size showed
+// nothing of this frame, so it starts blank (nothing to keep, or to move).
+HeadlessWindow& screenFor(HeadlessWindow& w, const Bitmap& frame) {
+    if (w.screen.width() != frame.width() || w.screen.height() != frame.height())
+        w.screen = Bitmap(frame.width(), frame.height(), 0);
+    return w;
+}
+
+}  // namespace
+
 void HeadlessPlatform::present(WindowHandle window, const Bitmap& frame, std::span<const Rect> dirty) {
     std::lock_guard lock(mutex_);
     auto it = windows_.find(window);
     if (it == windows_.end()) return;
-    HeadlessWindow& w = it->second;
-    if (w.screen.width() != frame.width() || w.screen.height() != frame.height())
-        w.screen = Bitmap(frame.width(), frame.height(), 0);
+    HeadlessWindow& w = screenFor(it->second, frame);
     for (const Rect& r : dirty) {
         const Rect c = r.intersect(frame.bounds());
         for (int y = c.y; y < c.bottom(); ++y)
@@ -93,11 +103,7 @@ void HeadlessPlatform::presentMove(WindowHandle window, const Bitmap& frame, con
         std::lock_guard lock(mutex_);
         auto it = windows_.find(window);
         if (it == windows_.end()) return;
-        HeadlessWindow& w = it->second;
-        // A screen of another size showed nothing to move, and shows
-        // nothing there after the move.
-        if (w.screen.width() != frame.width() || w.screen.height() != frame.height())
-            w.screen = Bitmap(frame.width(), frame.height(), 0);
+        HeadlessWindow& w = screenFor(it->second, frame);
         w.screen.move(from, dx, dy);
         ++w.moves;
         w.lastMoveFrom = from;
