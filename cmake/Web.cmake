@@ -86,8 +86,11 @@ function(velmora_web_site)
     # should hold no more than it uses. It never shrinks, so it grows by
     # what is asked only, not by a fifth more as emscripten would: its size
     # stays the show's peak.
-    -sALLOW_MEMORY_GROWTH -sMEMORY_GROWTH_GEOMETRIC_STEP=0 -sINITIAL_MEMORY=2MB -sTOTAL_STACK=256KB -sASYNCIFY_STACK_SIZE=65536
+    -sALLOW_MEMORY_GROWTH -sMEMORY_GROWTH_GEOMETRIC_STEP=0 -sINITIAL_MEMORY=2MB -sTOTAL_STACK=128KB -sASYNCIFY_STACK_SIZE=65536
     -sEXPORTED_RUNTIME_METHODS=[]
+    # No file system: the pictures and faces are built in, the 2x pack comes
+    # through the page's fetch, and nothing is written (SavePicture says so).
+    -sFILESYSTEM=0
     -sTEXTDECODER=2 -sMIN_CHROME_VERSION=80 -sMIN_FIREFOX_VERSION=78 -sMIN_SAFARI_VERSION=140000
     # Linked at -Os, not -Oz: at -Oz emscripten links its size-built C
     # library, whose memcpy and memmove copy a byte at a time, and the

@@ -23,7 +23,7 @@ constexpr std::uint64_t kRndSeed = 0x853C49E6748FEA9Bull;
 constexpr std::uint64_t kRndIncrement = 0xDA3E39CB94B95BDBull;
 std::uint64_t rndState = kRndSeed;
 
-#ifndef _WIN32
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 // The executable's absolute path from the path it was started by: a path
 // with a separator is taken against the working folder; a bare name is
 // looked for on PATH, where a shell found it. Empty when it cannot be told.
@@ -155,6 +155,10 @@ std::string AppPath() {
     const char* program = _pgmptr;
     if (program == nullptr || *program == 0) throw RuntimeError(ErrorCode::PathNotFound, "Path not found");
     return windowsFolderOf(program);
+#elif defined(__EMSCRIPTEN__)
+    // A web page's program is no file: it runs from the root of the page's
+    // empty file system, which it never looks into.
+    return "/";
 #else
     namespace fs = std::filesystem;
     std::error_code error;

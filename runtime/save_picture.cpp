@@ -55,7 +55,7 @@ namespace {
     }
 }
 
-#ifndef _WIN32
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 // Writes all the bytes; 0, or the errno of the failure.
 int writeAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
@@ -184,6 +184,13 @@ bool saveThroughUnnamedFile(const std::string& bytes, const std::filesystem::pat
 
 void SavePicture(const PictureRef& picture, const std::string& path) {
     if (!picture) throw RuntimeError(ErrorCode::InvalidPicture, "Invalid picture");
+#ifdef __EMSCRIPTEN__
+    // A web page has no folders: the program's files are built into it and
+    // nothing is ever written beside them, so the folder asked for does not
+    // exist there (and the page carries no file system to look in).
+    (void)path;
+    fail(ENOENT);
+#else
     const std::string bytes = encodeBmp24(picture->image());
     const std::filesystem::path target(path);
     const std::filesystem::path folder = target.has_parent_path() ? target.parent_path() : ".";
@@ -225,6 +232,7 @@ void SavePicture(const PictureRef& picture, const std::string& path) {
         ::unlink(temporary.c_str());
         fail(error == ENOENT ? EIO : error);
     }
+#endif
 #endif
 }
 
