@@ -2,6 +2,8 @@
 // would trust a length or a table too far, the file is walked here first,
 // every read checked against the bytes actually given, with 64-bit
 // arithmetic.
+#include <cstring>
+
 #include "picture_internal.h"
 
 namespace rt::detail {
@@ -111,10 +113,19 @@ void checkJpeg(std::span<const std::uint8_t> bytes) {
         at = bodyEnd;
         if (marker == 0xDA) {
             // Entropy-coded data runs to the next marker that is neither a
-            // stuffed zero nor a restart marker.
+            // stuffed zero nor a restart marker. Only a 0xFF byte can start
+            // one, so the scan jumps from one to the next (the data is most
+            // of the file, and every picture is checked when the program
+            // starts).
             while (at + 1 < end) {
+                const void* found = std::memchr(bytes.data() + at, 0xFF, std::size_t(end - 1 - at));
+                if (!found) {
+                    at = end - 1;
+                    break;
+                }
+                at = std::uint64_t(static_cast<const std::uint8_t*>(found) - bytes.data());
                 const int next = r.u8(at + 1);
-                if (r.u8(at) == 0xFF && next != 0 && !(next >= 0xD0 && next <= 0xD7) && next != 0xFF) break;
+                if (next != 0 && !(next >= 0xD0 && next <= 0xD7) && next != 0xFF) break;
                 ++at;
             }
         }
