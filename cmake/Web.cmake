@@ -76,9 +76,10 @@ function(velmora_web_site)
   target_link_libraries(velmora PRIVATE velmora_program velmora_web)
   set_target_properties(velmora PROPERTIES SUFFIX .js RUNTIME_OUTPUT_DIRECTORY ${site})
   target_link_options(velmora PRIVATE
-    # waitEvent yields to the browser from inside the program's loops (its
-    # EM_ASYNC_JS functions are Asyncify's imports by their names).
-    -sASYNCIFY
+    # waitEvent yields to the browser from inside the program's loops
+    # (velmora_web_wait sleeps through Asyncify; the EM_ASYNC_JS functions
+    # are Asyncify's imports by their names).
+    -sASYNCIFY -sASYNCIFY_IMPORTS=velmora_web_wait
     # What the page's listeners call, synchronously (see web_input.cpp).
     -sEXPORTED_FUNCTIONS=_main,_velmora_web_pointer,_velmora_web_visibility
     -sMODULARIZE -sEXPORT_NAME=VelmoraCard -sENVIRONMENT=web

@@ -81,12 +81,12 @@ EM_JS(void, velmora_web_listen, (double* record, const char* fields, const char*
             const outcome = backend.pointer(kind, (event.clientX - box.left) / fit, (event.clientY - box.top) / fit,
                                             event.button, event.timeStamp, event.pointerType === "touch" ? 1 : 0);
             if (outcome & taken) event.preventDefault();
-            if ((outcome & queued) && backend.wake) backend.wake();
+            if (outcome & queued) backend.wake();
         });
     });
     on("visibilitychange", () => {
         _velmora_web_visibility(document.visibilityState === "hidden" ? 1 : 0);
-        if (backend.wake) backend.wake();
+        backend.wake();
     });
 });
 
@@ -103,17 +103,15 @@ EM_JS(int, velmora_web_hidden, (), {
 });
 
 // Yields to the browser until input arrives or the time passes (a
-// negative time: until input).
-EM_ASYNC_JS(void, velmora_web_wait, (double milliseconds), {
-    await new Promise((resolve) => {
+// negative time: until input): backend.wake ends it either way. Asyncify's
+// own sleep, with one wake function for every wait, rather than an async
+// function and a promise of its own: the program waits about 64 times a
+// second, and each of those made a kilobyte of garbage for the page.
+EM_JS(void, velmora_web_wait, (double milliseconds), {
+    return Asyncify.handleSleep((wakeUp) => {
         const backend = Module.velmoraBackend;
-        let timer = 0;
-        backend.wake = () => {
-            backend.wake = null;
-            clearTimeout(timer);
-            resolve();
-        };
-        if (milliseconds >= 0) timer = setTimeout(backend.wake, milliseconds);
+        backend.sleeping = wakeUp;
+        if (milliseconds >= 0) backend.timer = setTimeout(backend.wake, milliseconds);
     });
 });
 

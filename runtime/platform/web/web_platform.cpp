@@ -14,7 +14,17 @@
 // The page side's state (see web_internal.h), and the module's memory for
 // the page's figures.
 EM_JS(void, velmora_web_start, (), {
-    Module.velmoraBackend = { canvases: new Map(), cursors: new Map(), wake: null, fetched: null, listeners: [] };
+    const backend = { canvases: new Map(), cursors: new Map(), sleeping: null, timer: 0, fetched: null, listeners: [] };
+    // Ends the program's wait (web_input.cpp), if it is waiting: the
+    // program goes on once the listener or timer that woke it has returned.
+    backend.wake = () => {
+        const wakeUp = backend.sleeping;
+        if (!wakeUp) return;
+        backend.sleeping = null;
+        clearTimeout(backend.timer);
+        queueMicrotask(wakeUp);
+    };
+    Module.velmoraBackend = backend;
     Module.velmoraMemoryBytes = () => HEAPU8.length;
 });
 

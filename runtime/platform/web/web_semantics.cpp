@@ -57,7 +57,7 @@ EM_JS(void, velmora_web_semantics_start, (int gapMs, int renewMs), {
         const kinds = backend.kinds;
         const down = backend.pointer(kinds.pointerdown, point.x, point.y, 0, performance.now(), 0);
         const up = backend.pointer(kinds.pointerup, point.x, point.y, 0, performance.now(), 0);
-        if (((down | up) & backend.queued) && backend.wake) backend.wake();
+        if ((down | up) & backend.queued) backend.wake();
     };
     // A click a key asked for: at once, or once the last press is far enough behind.
     const keyClick = (element) => {
