@@ -15,7 +15,11 @@ namespace {
 // second copy of the picture is ever held. The bitmap is made before the
 // decoder's planes, so that the planes, freed last, leave their memory in
 // one piece at the top of the heap for the next picture's. Every other
-// allocation goes to the C library.
+// allocation goes to the C library. Nothing else the JPEG decoder asks for
+// can be one byte more than the pixels (its planes and coefficients are
+// whole blocks plus 15 bytes, its scratch line the width plus 3), so what
+// is handed out is never written past; something of exactly the pixels'
+// size taken first leaves the output elsewhere, and it is copied from there.
 struct DecodeTarget {
     rt::Bitmap* image = nullptr;
     bool handedOut = false;
